@@ -1,0 +1,25 @@
+// The run-state values and the event configuration of one run. Portable.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace zentrak::run {
+
+inline constexpr std::size_t kLastExecCapacity = 56;  // UTF-16 units, terminator included
+
+struct EventConfig {
+  std::array<wchar_t, kLastExecCapacity> last_exec{};
+  std::wstring installation_date;
+  std::wstring expected_digest;
+  std::wstring source;
+  bool send_detection_event = true;
+  bool send_detection_track = true;
+  std::uint32_t expiration_days = 0;
+  std::wstring repository_directory;
+  bool vpn_event_80 = false;
+  bool vpn_event_100 = false;
+};
+
+}  // namespace zentrak::run

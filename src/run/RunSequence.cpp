@@ -1,0 +1,244 @@
+#include "run/RunSequence.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "hostsdk/ConfigItems.h"
+#include "hostsdk/HostSdk.h"
+#include "run/EventConfig.h"
+#include "run/Messages.h"
+#include "run/Repository.h"
+#include "run/RunContext.h"
+#include "run/RunState.h"
+#include "run/RunTracePoints.h"
+#include "run/ServiceCheck.h"
+#include "run/StartupSettings.h"
+#include "run/Switches.h"
+#include "support/Text.h"
+#include "support/TraceProvider.h"
+#include "support/Unique.h"
+#include "sysinfo/VersionInfo.h"
+#include "tracking/EventTracker.h"
+#include "tracking/TestLog.h"
+#include "transport/CommsClient.h"
+
+namespace zentrak::run {
+namespace {
+
+using tracking::LogError;
+using tracking::LogMessage;
+using tracking::TestLog;
+
+constexpr wchar_t kMutexName[] = L"Kelvo Security Events";
+constexpr wchar_t kApplicationName[] = L"KelvoSecurity\\Integration\\Zentrak";
+
+// The document as one byte per character, truncating an existing file.
+void WriteDocumentFile(const std::wstring& path, const std::wstring& document) {
+  const std::string bytes = text::SingleBytePrefix(document);
+  std::FILE* file = ::_wfopen(path.c_str(), L"wb");
+  if (file == nullptr) return;
+  std::fwrite(bytes.data(), 1, bytes.size(), file);
+  std::fclose(file);
+}
+
+// Step 19: write the document, hand it to the comms library, record what was
+// delivered, then the copies and the delete.
+void TransferDocument(TestLog& log, const RunContext& context,
+                      const hostsdk::HostSdkSession& session, const EventList& events,
+                      const std::wstring& document) {
+  const std::wstring state_file = context.repository_folder + L"\\" + kStateFileName;
+  const std::wstring name = DocumentFileName(&session);
+  const std::wstring path = context.repository_folder + L"\\" + name;
+  WriteDocumentFile(path, document);
+  {
+    transport::CommsClient client(&session);
+    const std::wstring now = NowStateTimeText();
+    ZTRACE(tp::kDocumentText, document);
+    if (client.TransferEvents(path)) {
+      LogMessage(log, msg::kTransferred);
+      ZTRACE(tp::kTransferSucceeded);
+      WriteStateKey(state_file, kGlobalSection, kLastExecKey, now);
+      if (std::find(events.begin(), events.end(), EventKind::kInstallation) != events.end()) {
+        WriteStateKey(state_file, kEvt1Section, kInstDateTimeKey, session.InstallationDateText());
+        WriteStateKey(state_file, kEvt1Section, kSendKey, L"1");
+      }
+    } else {
+      LogError(log, msg::kTransferFailed);
+      ZTRACE(tp::kTransferFailed);
+    }
+  }
+  AfterTransferCopies(context, path, name);
+}
+
+// Steps 14 to 21. Returns the exit code of an early stop, or none to go on.
+std::optional<int> TrackAndTransfer(TestLog& log, UniqueHandle& mutex, const RunContext& context,
+                                    EventConfig& config, const hostsdk::HostSdkSession& session,
+                                    const hostsdk::HostEntry& host) {
+  ZTRACE(tp::kStateAndConfigLoaded);
+  if (context.uninstall_mode) {
+    ZTRACE(tp::kUninstallBranch);
+    tracking::EventTracker previous(context);
+    if (!previous.TrackingAvailable()) {
+      LogError(log, msg::kNoTracking);
+      mutex.reset();
+      return kExitStopped;
+    }
+    if (!context.proxy.server.empty()) previous.SetProxy(context.proxy);
+    if (!previous.SendPreviousUninstallTrack()) ZTRACE(tp::kPreviousUninstallTrackFailed);
+  }
+
+  tracking::EventTracker tracker(context, session, config);
+  if (!tracker.TrackingAvailable()) {
+    LogError(log, msg::kNoTracking);
+    mutex.reset();
+    return kExitStopped;
+  }
+  EventList events;
+  std::wstring document;
+  tracker.SetRepositoryFolder(context.repository_folder);
+  if (!context.proxy.server.empty()) {
+    ZTRACE(tp::kProxyHandedToTracker);
+    tracker.SetProxy(context.proxy);
+  }
+  if (!tracker.ProcessEvents(events, document, config, log, host)) return std::nullopt;
+  ZTRACE(tp::kProcessEventsSucceeded);
+  if (events.empty()) {
+    ZTRACE(tp::kNoEventToTransfer);
+  } else {
+    TransferDocument(log, context, session, events, document);
+  }
+  ZTRACE(tp::kTransferBlockFinished);
+  return std::nullopt;
+}
+
+// Step 9: proxy settings and identity text from the run's own host entry object.
+void ReadSdkStartupSettings(const hostsdk::HostEntry& host, RunContext& context) {
+  const hostsdk::Configuration configuration(host);
+  if (auto server = configuration.ReadAsText(hostsdk::item::kProxyServer)) {
+    context.proxy.server = std::move(*server);
+    ZTRACE(tp::kProxyServerRead, context.proxy.server);
+  }
+  if (auto user = configuration.ReadAsText(hostsdk::item::kProxyUser)) {
+    context.proxy.user = std::move(*user);
+    ZTRACE(tp::kProxyUserRead, context.proxy.user);
+  }
+  if (auto password = configuration.ReadAsText(hostsdk::item::kProxyPassword)) {
+    context.proxy.password = std::move(*password);
+    ZTRACE(tp::kProxyPasswordRead, context.proxy.password);
+  }
+
+  std::optional<IdentityFacts> facts;
+  try {
+    const auto suite_id = configuration.ReadNumber(hostsdk::item::kSuiteId);
+    const auto version = configuration.ReadText(hostsdk::item::kSuiteVersion);
+    const auto custom_id = configuration.ReadNumber(hostsdk::item::kCustomId);
+    const auto muid = configuration.ReadText(hostsdk::item::kMuid);
+    if (suite_id && version && custom_id && muid) {
+      facts = IdentityFacts{*suite_id, *version, *custom_id, *muid};
+    }
+  } catch (...) {
+    facts.reset();
+  }
+  context.identity_text = BuildIdentityText(facts);
+}
+
+// Steps 8 to 22, once the activation context exists.
+int RunWithSdk(TestLog& log, UniqueHandle& mutex, RunContext& context,
+               const hostsdk::SdkActivationContext& activation_context) {
+  const hostsdk::ActivationScope activation(activation_context);
+  const hostsdk::ComScope com;
+  const hostsdk::HostEntry host = hostsdk::CreateHostEntry();
+  ReadSdkStartupSettings(host, context);
+
+  if (!LocateOrCreateRepository(context)) {
+    LogError(log, msg::kNoRepository);
+    mutex.reset();
+    return kExitStopped;
+  }
+  ReadInstUid(context);
+  (void)sysinfo::GetFileVersionText(context.file_version);
+  ZTRACE(tp::kStartupSettingsRead);
+
+  EventConfig config;
+  {
+    const hostsdk::HostSdkSession session;
+    if (!LoadRunStateAndConfig(session, config, context)) {
+      LogError(log, msg::kNoEventConfig);
+    } else if (const auto stop = TrackAndTransfer(log, mutex, context, config, session, host)) {
+      return *stop;
+    }
+  }
+  mutex.reset();
+  LogMessage(log, msg::kEndOfRun);
+  return kExitCompleted;
+}
+
+// Steps 2 to 22.
+int RunSteps(const std::vector<std::wstring_view>& args) {
+  TestLog log;
+  log.SetEnabled(HasTestModeSwitch(args));
+  if (log.Enabled()) log.DeleteLogs();
+
+  const HANDLE created = ::CreateMutexW(nullptr, TRUE, kMutexName);
+  const DWORD create_error = ::GetLastError();
+  // Owned from creation and never released explicitly: closing the handle frees it.
+  // Without a handle the run goes on without the lock.
+  UniqueHandle mutex(created);
+  if (mutex && create_error == ERROR_ALREADY_EXISTS) {
+    LogError(log, msg::kAnotherInstance);
+    ZTRACE(tp::kAnotherInstance);
+    return kExitStopped;
+  }
+
+  if (!WaitForService(&CheckHostService, &SleepMilliseconds)) {
+    LogError(log, msg::kServiceTimeout);
+    ZTRACE(tp::kServiceWaitFailed);
+    return kExitStopped;
+  }
+
+  RunContext context;
+  ReadDumpSettings(context);
+  if (args.size() >= 2) context.uninstall_mode = HasUninstallSwitch(args);
+  if (context.uninstall_mode) {
+    LogMessage(log, msg::kUninstallEvent);
+    context.detections_enabled = false;
+  }
+
+  const hostsdk::SdkActivationContext* activation_context = hostsdk::GetActivationContext();
+  if (activation_context == nullptr) {
+    LogError(log, msg::kNoSdkInstance);
+    ZTRACE(tp::kNoActivationContext);
+    return kExitStopped;
+  }
+  LogMessage(log, msg::kSdkInstance);
+  return RunWithSdk(log, mutex, context, *activation_context);
+}
+
+}  // namespace
+
+int Run(int argc, wchar_t** argv) noexcept {
+  trace::LoadEntryPoints();
+  trace::Register(kApplicationName);
+  ZTRACE(tp::kProviderRegistered);
+
+  int code = kExitCompleted;
+  try {
+    std::vector<std::wstring_view> args;
+    for (int i = 0; i < argc; ++i) args.emplace_back(argv[i] != nullptr ? argv[i] : L"");
+    code = RunSteps(args);
+  } catch (...) {
+    // Whatever escapes a step ends the run; everything was released on the way out.
+    code = kExitCompleted;
+  }
+  if (code == kExitCompleted) ZTRACE(tp::kEndOfRun);
+  trace::Unregister();
+  return code;
+}
+
+}  // namespace zentrak::run
