@@ -39,6 +39,12 @@ std::optional<std::int32_t> Configuration::ReadNumber(std::uint32_t /*item*/) co
   return std::nullopt;
 }
 
+std::optional<std::int32_t> HostSdkSession::ReadNumber(std::uint32_t /*item*/) const {
+  return std::nullopt;
+}
+
+bool HostSdkSession::ReadProxySettings(ProxySettings& /*proxy*/) const { return false; }
+
 std::optional<std::wstring> HostSdkSession::ReadText(std::uint32_t /*item*/) const {
   return std::nullopt;
 }

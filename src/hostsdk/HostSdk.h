@@ -11,6 +11,8 @@
 #include <optional>
 #include <string>
 
+#include "hostsdk/ProxySettings.h"
+
 namespace zentrak::hostsdk {
 
 // The process's activation context for the SDK's side-by-side assemblies.
@@ -71,7 +73,12 @@ class Configuration {
 class HostSdkSession {
  public:
   HostSdkSession() = default;
+  // True with the value only when the Configuration object answered S_OK.
+  [[nodiscard]] std::optional<std::int32_t> ReadNumber(std::uint32_t item) const;
   [[nodiscard]] std::optional<std::wstring> ReadText(std::uint32_t item) const;
+  // True only when server, user and password were all stored.
+  [[nodiscard]] bool ReadProxySettings(ProxySettings& proxy) const;
+  // "%Y-%m-%dT%H:%M:%S"; empty when the installation time cannot be read.
   [[nodiscard]] std::wstring InstallationDateText() const;
 };
 
