@@ -1,0 +1,28 @@
+"""Fixtures of the end-to-end scenarios: one Wine prefix for the whole run (scenarios
+share it, so they run one after another) and a clean suite state for each scenario."""
+
+import os
+from pathlib import Path
+
+import pytest
+
+from winebed import REPO, WineBed
+
+
+@pytest.fixture(scope="session")
+def winebed() -> WineBed:
+    build = Path(os.environ.get("ZENTRAK_BUILD_DIR", REPO / "build" / "cross"))
+    bed = WineBed(build)
+    bed.ensure_prefix()
+    bed.install()
+    bed.service_install()
+    return bed
+
+
+@pytest.fixture
+def bed(winebed: WineBed) -> WineBed:
+    """The test bed with no suite registry values, no repository folder and the host
+    service running."""
+    winebed.clean()
+    winebed.service_start()
+    return winebed
