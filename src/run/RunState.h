@@ -1,7 +1,5 @@
-// The run-state file "EvtsData.ini" and the combined load of the run state and the
-// event configuration.
-//
-// The load is not built yet: it reports failure, and the run sends nothing.
+// The run-state file "EvtsData.ini": loading it into the event configuration record and
+// writing single keys back, always through the private-profile functions.
 #pragma once
 
 #include <string>
@@ -18,15 +16,31 @@ inline constexpr wchar_t kLastExecKey[] = L"lastExec";
 inline constexpr wchar_t kEvt1Section[] = L"EVT1";
 inline constexpr wchar_t kInstDateTimeKey[] = L"instDateTime";
 inline constexpr wchar_t kSendKey[] = L"Send";
+inline constexpr wchar_t kVpnSection[] = L"VPN_Status";
+inline constexpr wchar_t kVpnEvent80Key[] = L"VPNEvent80";
+inline constexpr wchar_t kVpnEvent100Key[] = L"VPNEvent100";
 
+// The state file of a repository folder.
+[[nodiscard]] std::wstring StateFilePath(const std::wstring& repository_folder);
+
+// Fills the repository directory, "lastExec" (cut to 55 characters) and, when it is not
+// empty, "instDateTime" of the config from the repository folder's state file. Without
+// the file both texts stay empty.
+void LoadRunState(const std::wstring& repository_folder, EventConfig& config);
+
+// The run state, then the event configuration (not built yet: reports failure, so
+// the run sends nothing).
 [[nodiscard]] bool LoadRunStateAndConfig(const hostsdk::HostSdkSession& session,
                                          EventConfig& config, RunContext& context);
 
-// The current UTC time as "%4d-%02d-%02dT%02d:%02d:%02d"; empty if formatting fails.
+// The current UTC time in the state time format; empty if formatting fails.
 [[nodiscard]] std::wstring NowStateTimeText();
 
 // One key written through the private-profile functions; a failed write is not reported.
 void WriteStateKey(const std::wstring& state_file, const wchar_t* section, const wchar_t* key,
                    const std::wstring& value);
+
+// A file that exists and is not a folder.
+[[nodiscard]] bool IsExistingFile(const std::wstring& path);
 
 }  // namespace zentrak::run
