@@ -1,0 +1,142 @@
+#include "transport/HttpDownload.h"
+
+#include <windows.h>
+#include <winhttp.h>
+
+#include <new>
+#include <optional>
+#include <vector>
+
+#include "support/Unique.h"
+#include "transport/TransportTracePoints.h"
+
+namespace zentrak::transport {
+namespace {
+
+struct CrackedUrl {
+  std::wstring host;
+  std::wstring object;  // path, query and anything after it
+};
+
+std::optional<CrackedUrl> CrackUrl(const std::wstring& url) {
+  URL_COMPONENTS parts{};
+  parts.dwStructSize = sizeof(parts);
+  parts.dwSchemeLength = static_cast<DWORD>(-1);
+  parts.dwHostNameLength = static_cast<DWORD>(-1);
+  parts.dwUserNameLength = static_cast<DWORD>(-1);
+  parts.dwPasswordLength = static_cast<DWORD>(-1);
+  parts.dwUrlPathLength = static_cast<DWORD>(-1);
+  parts.dwExtraInfoLength = static_cast<DWORD>(-1);
+  if (!::WinHttpCrackUrl(url.c_str(), 0, 0, &parts)) return std::nullopt;
+  CrackedUrl cracked;
+  if (parts.lpszHostName != nullptr)
+    cracked.host.assign(parts.lpszHostName, parts.dwHostNameLength);
+  if (parts.lpszUrlPath != nullptr) {
+    const std::size_t start = static_cast<std::size_t>(parts.lpszUrlPath - url.c_str());
+    if (start <= url.size()) cracked.object = url.substr(start);
+  }
+  return cracked;
+}
+
+// Deletes any old file and writes the response body to a new one. A destination that
+// cannot be deleted or created fails before anything is written, so the body is never
+// appended to old contents.
+bool WriteBody(HINTERNET request, const std::wstring& destination) {
+  if (::GetFileAttributesW(destination.c_str()) != INVALID_FILE_ATTRIBUTES &&
+      !::DeleteFileW(destination.c_str())) {
+    return false;
+  }
+  UniqueHandle file(::CreateFileW(destination.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+
+  // A declared length the body does not reach means it was cut short.
+  DWORD declared = 0;
+  DWORD declared_size = sizeof(declared);
+  const bool has_length =
+      ::WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH | WINHTTP_QUERY_FLAG_NUMBER,
+                            WINHTTP_HEADER_NAME_BY_INDEX, &declared, &declared_size,
+                            WINHTTP_NO_HEADER_INDEX) != FALSE;
+  if (has_length && declared > kMaxDownloadBytes) return false;
+
+  std::uint64_t total = 0;
+  for (;;) {
+    DWORD available = 0;
+    if (!::WinHttpQueryDataAvailable(request, &available)) return false;
+    if (available == 0) break;
+    if (total + available > kMaxDownloadBytes) return false;
+    std::vector<std::uint8_t> buffer;
+    try {
+      buffer.assign(available, 0);
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+    DWORD read = 0;
+    if (!::WinHttpReadData(request, buffer.data(), available, &read) || read > available) {
+      return false;
+    }
+    if (read == 0) break;
+    DWORD written = 0;
+    if (!::WriteFile(file.get(), buffer.data(), read, &written, nullptr) || written != read) {
+      return false;
+    }
+    total += read;
+  }
+  return !has_length || total == declared;
+}
+
+}  // namespace
+
+bool DownloadFile(const std::wstring& url, const std::wstring& destination,
+                  const hostsdk::ProxySettings& proxy, const std::wstring& user_agent) {
+  ZTRACE(tp::kDownloadBegins, url, destination);
+  const auto cracked = CrackUrl(url);
+  if (!cracked) return false;
+
+  const bool use_proxy = !proxy.server.empty();
+  const UniqueWinHttpHandle session(::WinHttpOpen(
+      user_agent.c_str(),
+      use_proxy ? WINHTTP_ACCESS_TYPE_NAMED_PROXY : WINHTTP_ACCESS_TYPE_NO_PROXY,
+      use_proxy ? proxy.server.c_str() : WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+  if (!session) return false;
+  // Port 0 is the scheme's default, and without the secure flag that is plain HTTP on 80.
+  const UniqueWinHttpHandle connection(
+      ::WinHttpConnect(session.get(), cracked->host.c_str(), INTERNET_DEFAULT_PORT, 0));
+  if (!connection) return false;
+  const UniqueWinHttpHandle request(::WinHttpOpenRequest(
+      connection.get(), L"GET", cracked->object.empty() ? nullptr : cracked->object.c_str(),
+      nullptr, WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, 0));
+  if (!request) return false;
+
+  bool credentials_pending = false;
+  DWORD scheme = 0;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (credentials_pending &&
+        !::WinHttpSetCredentials(request.get(), WINHTTP_AUTH_TARGET_PROXY, scheme,
+                                 proxy.user.c_str(), proxy.password.c_str(), nullptr)) {
+      return false;
+    }
+    if (!::WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
+                              WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
+        !::WinHttpReceiveResponse(request.get(), nullptr)) {
+      return false;
+    }
+    DWORD status = 0;
+    DWORD status_size = sizeof(status);
+    if (!::WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                               WINHTTP_HEADER_NAME_BY_INDEX, &status, &status_size,
+                               WINHTTP_NO_HEADER_INDEX)) {
+      return false;
+    }
+    if (status == HTTP_STATUS_OK) return WriteBody(request.get(), destination);
+    const bool challenged = status == HTTP_STATUS_DENIED || status == HTTP_STATUS_PROXY_AUTH_REQ;
+    if (!challenged || attempt != 0 || !use_proxy) return false;
+    DWORD supported = 0;
+    DWORD target = 0;
+    if (!::WinHttpQueryAuthSchemes(request.get(), &supported, &scheme, &target)) return false;
+    credentials_pending = true;
+  }
+  return false;
+}
+
+}  // namespace zentrak::transport

@@ -1,0 +1,23 @@
+// The program's HTTP download: a GET through WinHTTP whose body is stored in a file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "hostsdk/ProxySettings.h"
+
+namespace zentrak::transport {
+
+// Far above any configuration file: a longer body fails the download instead of
+// filling the disk.
+inline constexpr std::uint64_t kMaxDownloadBytes = 64ull * 1024 * 1024;
+
+// True only when a 200 came back and its whole body was written to `destination`, which
+// is deleted first. The request goes as plain HTTP to port 80 whatever the URL says,
+// through the named proxy when its server text is not empty, with at most one retry
+// carrying the proxy credentials after a 401 or 407.
+[[nodiscard]] bool DownloadFile(const std::wstring& url, const std::wstring& destination,
+                                const hostsdk::ProxySettings& proxy,
+                                const std::wstring& user_agent);
+
+}  // namespace zentrak::transport
