@@ -167,7 +167,8 @@ int RunWithSdk(TestLog& log, UniqueHandle& mutex, RunContext& context,
 
   EventConfig config;
   {
-    const hostsdk::HostSdkSession session;
+    // The session's own host entry object, independent of the run's.
+    const hostsdk::HostSdkSession session(hostsdk::CreateHostEntry());
     if (!LoadRunStateAndConfig(session, config, context)) {
       LogError(log, msg::kNoEventConfig);
     } else if (const auto stop = TrackAndTransfer(log, mutex, context, config, session, host)) {

@@ -64,4 +64,25 @@ std::optional<std::wstring> RegistryKey::ReadString(const wchar_t* name, std::si
   return text;
 }
 
+std::optional<std::uint32_t> RegistryKey::SubkeyCount() const noexcept {
+  DWORD count = 0;
+  if (::RegQueryInfoKeyW(key_.get(), nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr,
+                         nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  return count;
+}
+
+std::optional<std::wstring> RegistryKey::SubkeyName(std::uint32_t index,
+                                                    std::size_t capacity) const {
+  std::wstring name(capacity, L'\0');
+  DWORD length = static_cast<DWORD>(capacity);
+  if (capacity == 0 || ::RegEnumKeyExW(key_.get(), index, name.data(), &length, nullptr, nullptr,
+                                       nullptr, nullptr) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  name.resize(length);
+  return name;
+}
+
 }  // namespace zentrak

@@ -40,6 +40,13 @@ class RegistryKey {
                                                                    std::size_t capacity,
                                                                    RegType type = RegType::kAny) const;
 
+  // The number of subkeys (RegQueryInfoKeyW); none when it cannot be asked.
+  [[nodiscard]] std::optional<std::uint32_t> SubkeyCount() const noexcept;
+  // The name of the subkey at an index, read into `capacity` UTF-16 units, terminator
+  // included; none when the enumeration fails.
+  [[nodiscard]] std::optional<std::wstring> SubkeyName(std::uint32_t index,
+                                                       std::size_t capacity) const;
+
   [[nodiscard]] HKEY get() const noexcept { return key_.get(); }
 
  private:

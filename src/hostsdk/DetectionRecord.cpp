@@ -1,0 +1,66 @@
+#include "hostsdk/DetectionRecord.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace zentrak::hostsdk {
+namespace {
+
+constexpr std::int32_t kSelectedEvents[] = {0x100003, 0x100004, 0x100005,
+                                            0x100007, 0x10001B, 0x200005};
+
+std::uint64_t Key(std::int32_t malware_id, std::int32_t detection_id) noexcept {
+  return (std::uint64_t{static_cast<std::uint32_t>(malware_id)} << 32) |
+         static_cast<std::uint32_t>(detection_id);
+}
+
+}  // namespace
+
+bool IsSelectedDetectionEvent(std::int32_t event_id) noexcept {
+  return std::find(std::begin(kSelectedEvents), std::end(kSelectedEvents), event_id) !=
+         std::end(kSelectedEvents);
+}
+
+bool Matches(const DetectionRecord& pattern, std::int32_t malware_id,
+             std::int32_t detection_id) noexcept {
+  return (pattern.malware_id == kAnyId || pattern.malware_id == malware_id) &&
+         (pattern.detection_id == kAnyId || pattern.detection_id == detection_id);
+}
+
+DetectionSelection::DetectionSelection(const std::vector<DetectionRecord>& patterns) {
+  for (const DetectionRecord& p : patterns) {
+    if (p.malware_id == kAnyId && p.detection_id == kAnyId) {
+      any_ = true;
+    } else if (p.detection_id == kAnyId) {
+      malware_any_detection_.insert(p.malware_id);
+    } else if (p.malware_id == kAnyId) {
+      detection_any_malware_.insert(p.detection_id);
+    } else {
+      exact_.insert(Key(p.malware_id, p.detection_id));
+    }
+  }
+}
+
+bool DetectionSelection::Admits(std::int32_t malware_id, std::int32_t detection_id) const {
+  return any_ || malware_any_detection_.count(malware_id) != 0 ||
+         detection_any_malware_.count(detection_id) != 0 ||
+         exact_.count(Key(malware_id, detection_id)) != 0;
+}
+
+void DetectionResults::Offer(const DetectionRecord& candidate) {
+  const std::uint64_t key = Key(candidate.malware_id, candidate.detection_id);
+  const auto found = index_.find(key);
+  if (found == index_.end()) {
+    index_.emplace(key, records_.insert(records_.end(), candidate));
+    return;
+  }
+  if (!IsLater(candidate.report_time, found->second->report_time)) return;
+  records_.erase(found->second);
+  found->second = records_.insert(records_.end(), candidate);
+}
+
+void DetectionResults::AppendTo(std::vector<DetectionRecord>& list) const {
+  list.insert(list.end(), records_.begin(), records_.end());
+}
+
+}  // namespace zentrak::hostsdk

@@ -1,0 +1,62 @@
+// One detection reported by the host SDK, and the selection rules of the detection
+// report query. Portable.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <list>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "hostsdk/OleDate.h"
+
+namespace zentrak::hostsdk {
+
+// Also the element of the selection lists, where an identifier of -1 stands for any value
+// and the date is zero.
+struct DetectionRecord {
+  std::int32_t malware_id = 0;
+  std::int32_t detection_id = 0;
+  OleDate report_time;
+};
+
+inline constexpr std::int32_t kAnyId = -1;
+
+// The "EventId" values of the detection events the query keeps.
+[[nodiscard]] bool IsSelectedDetectionEvent(std::int32_t event_id) noexcept;
+
+// Whether one pattern admits the identifiers.
+[[nodiscard]] bool Matches(const DetectionRecord& pattern, std::int32_t malware_id,
+                           std::int32_t detection_id) noexcept;
+
+// A selection list indexed once, so that each report is matched in constant time.
+class DetectionSelection {
+ public:
+  explicit DetectionSelection(const std::vector<DetectionRecord>& patterns);
+  // True when some pattern of the list admits the identifiers.
+  [[nodiscard]] bool Admits(std::int32_t malware_id, std::int32_t detection_id) const;
+
+ private:
+  bool any_ = false;
+  std::unordered_set<std::int32_t> malware_any_detection_;
+  std::unordered_set<std::int32_t> detection_any_malware_;
+  std::unordered_set<std::uint64_t> exact_;
+};
+
+// The query's result: one record per (MalwareID, DetectionID), in the order in which each
+// detection last took a later report time. A later report of a known detection moves it
+// to the end; an equal or earlier one is dropped. Each offer costs constant time.
+class DetectionResults {
+ public:
+  void Offer(const DetectionRecord& candidate);
+  [[nodiscard]] std::size_t size() const noexcept { return records_.size(); }
+  // Appends the records, in order, to the list.
+  void AppendTo(std::vector<DetectionRecord>& list) const;
+
+ private:
+  std::list<DetectionRecord> records_;
+  std::unordered_map<std::uint64_t, std::list<DetectionRecord>::iterator> index_;
+};
+
+}  // namespace zentrak::hostsdk

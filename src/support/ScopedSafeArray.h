@@ -1,0 +1,23 @@
+// Owner of a SAFEARRAY.
+#pragma once
+
+#include <windows.h>
+// The headers below need the types of <windows.h>.
+#include <oleauto.h>
+
+#include "support/Unique.h"
+
+namespace zentrak {
+
+namespace traits {
+struct SafeArray {
+  using Value = SAFEARRAY*;
+  static Value Invalid() noexcept { return nullptr; }
+  static bool IsValid(Value v) noexcept { return v != nullptr; }
+  static void Close(Value v) noexcept { ::SafeArrayDestroy(v); }
+};
+}  // namespace traits
+
+using ScopedSafeArray = UniqueAny<traits::SafeArray>;
+
+}  // namespace zentrak

@@ -1,0 +1,52 @@
+// Owner of a VARIANT: initialised empty, cleared when it goes.
+#pragma once
+
+#include <windows.h>
+// The headers below need the types of <windows.h>.
+#include <oleauto.h>
+
+#include <utility>
+
+#include "support/ComError.h"
+
+namespace zentrak {
+
+class ScopedVariant {
+ public:
+  ScopedVariant() noexcept { ::VariantInit(&value_); }
+  // Takes over a VARIANT the caller owns (its content moves, the source becomes empty).
+  explicit ScopedVariant(VARIANT& owned) noexcept : value_(owned) { ::VariantInit(&owned); }
+  ~ScopedVariant() { ::VariantClear(&value_); }
+
+  ScopedVariant(const ScopedVariant&) = delete;
+  ScopedVariant& operator=(const ScopedVariant&) = delete;
+  ScopedVariant(ScopedVariant&& other) noexcept : value_(other.value_) {
+    ::VariantInit(&other.value_);
+  }
+  ScopedVariant& operator=(ScopedVariant&& other) noexcept {
+    if (this != &other) {
+      ::VariantClear(&value_);
+      value_ = other.value_;
+      ::VariantInit(&other.value_);
+    }
+    return *this;
+  }
+
+  [[nodiscard]] const VARIANT& get() const noexcept { return value_; }
+  [[nodiscard]] VARTYPE type() const noexcept { return V_VT(&value_); }
+
+  // Empties the VARIANT; a failure raises the COM error.
+  void Clear() { ThrowIfFailed(::VariantClear(&value_)); }
+  // For out parameters: emptied first.
+  VARIANT* Receive() {
+    Clear();
+    return &value_;
+  }
+  // For filling in place; the caller sets a consistent type and value.
+  VARIANT* Mutable() noexcept { return &value_; }
+
+ private:
+  VARIANT value_;
+};
+
+}  // namespace zentrak

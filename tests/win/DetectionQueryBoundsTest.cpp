@@ -1,0 +1,177 @@
+// The detection query's page loop against hand-made SDK objects that answer what no real
+// SDK should: full pages forever, huge and negative counts.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <deque>
+#include <vector>
+
+#include "hostsdk/HostSdk.h"
+
+namespace zentrak::hostsdk {
+namespace {
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
+
+#define FAKE_UNUSED(n) \
+  HRESULT STDMETHODCALLTYPE Unused##n() override { return E_NOTIMPL; }
+
+// IUnknown and IDispatch of a fake that lives on the test's stack.
+template <typename I>
+class Fake : public I {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    *out = nullptr;
+    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == __uuidof(I)) {
+      *out = static_cast<I*>(this);
+      this->AddRef();
+      return S_OK;
+    }
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+  ULONG STDMETHODCALLTYPE Release() override { return --references_; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                                   UINT*) override {
+    return E_NOTIMPL;
+  }
+  ULONG references_ = 0;
+};
+
+class FakeList : public Fake<IList> {
+ public:
+  FAKE_UNUSED(1)
+  FAKE_UNUSED(2)
+  FAKE_UNUSED(3)
+  FAKE_UNUSED(6)
+  FAKE_UNUSED(7)
+  FAKE_UNUSED(8)
+  FAKE_UNUSED(9)
+  HRESULT STDMETHODCALLTYPE PageCount(long* count) override {
+    *count = page_counts.size() > 1 ? page_counts.front() : page_counts.back();
+    if (page_counts.size() > 1) page_counts.pop_front();
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Count(long* count) override {
+    *count = walk_count;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Item(long, VARIANT*) override {
+    ++items_asked;
+    return E_FAIL;  // every entry is skipped
+  }
+  std::deque<long> page_counts{50};  // the last one repeats
+  long walk_count = 0;
+  long items_asked = 0;
+};
+
+class FakeReports : public Fake<IReports> {
+ public:
+  explicit FakeReports(FakeList& list) : list_(list) {}
+  FAKE_UNUSED(2)
+  FAKE_UNUSED(3)
+  HRESULT STDMETHODCALLTYPE Query(VARIANT, VARIANT*) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE GetPage(VARIANT first, VARIANT, IList** page) override {
+    firsts.push_back(V_UI4(&first));
+    list_.AddRef();
+    *page = &list_;
+    return S_OK;
+  }
+  std::vector<unsigned long> firsts;
+
+ private:
+  FakeList& list_;
+};
+
+class FakeAction : public Fake<IExtendedAction> {
+ public:
+  FAKE_UNUSED(1)
+  FAKE_UNUSED(2)
+  FAKE_UNUSED(3)
+  FAKE_UNUSED(4)
+  FAKE_UNUSED(5)
+  FAKE_UNUSED(6)
+  HRESULT STDMETHODCALLTYPE SetProperty(BSTR, VARIANT) override { return S_OK; }
+};
+
+class FakeHost : public Fake<IHostEntry> {
+ public:
+  FakeHost(FakeReports& reports, FakeAction& action) : reports_(reports), action_(action) {}
+  FAKE_UNUSED(2)
+  HRESULT STDMETHODCALLTYPE Initialize(VARIANT) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE CreateObject(BSTR progid, VARIANT* object) override {
+    const std::wstring name = BstrText(progid);
+    IDispatch* found = nullptr;
+    if (name == progid::kReports) found = &reports_;
+    if (name == progid::kExtendedAction) found = &action_;
+    if (found == nullptr) return S_OK;  // VT_EMPTY: no object
+    found->AddRef();
+    V_VT(object) = VT_DISPATCH;
+    V_DISPATCH(object) = found;
+    return S_OK;
+  }
+
+ private:
+  FakeReports& reports_;
+  FakeAction& action_;
+};
+
+#undef FAKE_UNUSED
+#pragma GCC diagnostic pop
+
+struct FakeSdk {
+  FakeList list;
+  FakeReports reports{list};
+  FakeAction action;
+  FakeHost host{reports, action};
+
+  bool Query() {
+    const HostSdkSession session(HostEntry::Share(&host));
+    std::vector<DetectionRecord> result;
+    return session.DetectionQuery(OleDate::FromDouble(Now().value - 1.0), 7, {{-1, -1, {}}},
+                                  result);
+  }
+};
+
+TEST(DetectionQueryBounds, FullPagesForeverStopAtTheDocumentedPageLimit) {
+  FakeSdk sdk;
+  EXPECT_FALSE(sdk.Query());
+  EXPECT_EQ(sdk.reports.firsts.size(), 20000U);
+  EXPECT_EQ(sdk.reports.firsts.back(), 19999UL * 50);
+  EXPECT_EQ(sdk.list.references_, 0U);
+  EXPECT_EQ(sdk.host.references_, 0U);
+}
+
+TEST(DetectionQueryBounds, APageIsNeverWalkedPastFiftyEntries) {
+  FakeSdk sdk;
+  sdk.list.page_counts = {10};
+  sdk.list.walk_count = LONG_MAX;
+  EXPECT_FALSE(sdk.Query());
+  EXPECT_EQ(sdk.list.items_asked, 50);
+  EXPECT_EQ(sdk.reports.firsts.size(), 1U);
+}
+
+TEST(DetectionQueryBounds, NegativeCountsEndTheLoopWithoutWalking) {
+  FakeSdk sdk;
+  sdk.list.page_counts = {-5};
+  sdk.list.walk_count = -3;
+  EXPECT_FALSE(sdk.Query());
+  EXPECT_EQ(sdk.list.items_asked, 0);
+  EXPECT_EQ(sdk.reports.firsts.size(), 1U);
+}
+
+TEST(DetectionQueryBounds, APageCountAboveFiftyAdvancesByOnePage) {
+  FakeSdk sdk;
+  sdk.list.page_counts = {1000, 0};
+  EXPECT_FALSE(sdk.Query());
+  EXPECT_EQ(sdk.reports.firsts, (std::vector<unsigned long>{0, 50}));
+}
+
+}  // namespace
+}  // namespace zentrak::hostsdk

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Runs the detection query benchmark at 10,000 and 100,000 report entries and prints the
+# ratio of the time per entry (1.0 is perfectly linear).
+# Usage: tests/win/hostsdk/run-bench.sh <cross build folder>
+set -euo pipefail
+build=$(realpath "${1:?cross build folder}")
+cmake --build "$build" --target hostsdk_bench >/dev/null
+export WINEPREFIX="$build/wineprefix" WINEARCH=win32 WINEDEBUG=-all
+bench="$build/tests/win/hostsdk/hostsdk_bench.exe"
+small=$(wine "$bench" 10000 | tr -d '\r')
+large=$(wine "$bench" 100000 | tr -d '\r')
+echo "$small"
+echo "$large"
+per_entry() { sed -n 's/.*microseconds_per_entry=\([0-9.]*\).*/\1/p' <<<"$1"; }
+awk -v a="$(per_entry "$small")" -v b="$(per_entry "$large")" \
+  'BEGIN { printf "time per entry at 100,000 / at 10,000 = %.2f\n", b / a }'
