@@ -5,7 +5,7 @@ CMAKE ?= cmake
 CTEST ?= ctest
 PREFIX_DIR := build/cross/wineprefix
 
-.PHONY: all bootstrap build native native-asan cross test demo clean
+.PHONY: all bootstrap build native native-asan cross test demo bench clean
 
 all: build
 
@@ -38,6 +38,12 @@ test: native native-asan cross
 demo: cross
 	@scripts/wine-prefix.sh $(PREFIX_DIR)
 	@/usr/bin/python3 tests/e2e/demo.py --build build/cross
+
+# Benchmarks of the portable core, optimised; they print what they measured.
+bench: bootstrap
+	$(CMAKE) --preset bench >/dev/null
+	$(CMAKE) --build --preset bench
+	build/bench/bench/config_parse_bench
 
 clean:
 	@scripts/wine-prefix.sh $(PREFIX_DIR) stop
