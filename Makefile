@@ -5,7 +5,7 @@ CMAKE ?= cmake
 CTEST ?= ctest
 PREFIX_DIR := build/cross/wineprefix
 
-.PHONY: all bootstrap build native native-asan cross test demo bench clean
+.PHONY: all bootstrap build native native-asan cross test demo bench fuzz clean
 
 all: build
 
@@ -38,6 +38,22 @@ test: native native-asan cross
 demo: cross
 	@scripts/wine-prefix.sh $(PREFIX_DIR)
 	@/usr/bin/python3 tests/e2e/demo.py --build build/cross
+
+# Each fuzz target explores for FUZZ_SECONDS from its seed corpus (kept in fuzz/corpus;
+# what it finds goes to build/fuzz/corpus, crashing inputs to build/fuzz/artifacts).
+FUZZ_SECONDS ?= 120
+FUZZ_TARGETS := event_config state_time file_names documents
+fuzz: bootstrap
+	$(CMAKE) --preset fuzz >/dev/null
+	$(CMAKE) --build --preset fuzz
+	@mkdir -p build/fuzz/artifacts
+	@for t in $(FUZZ_TARGETS); do \
+	  mkdir -p build/fuzz/corpus/$$t; \
+	  echo "== fuzz_$$t ($(FUZZ_SECONDS) s)"; \
+	  build/fuzz/fuzz/fuzz_$$t build/fuzz/corpus/$$t fuzz/corpus/$$t \
+	    -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=build/fuzz/artifacts/$$t- \
+	    -print_final_stats=1 2>&1 | grep -E '^(stat::number_of_executed_units|==|#.*DONE)|ERROR|SUMMARY' ; \
+	done
 
 # Benchmarks of the portable core, optimised; they print what they measured.
 bench: bootstrap
