@@ -37,7 +37,7 @@ std::optional<std::int64_t> Remaining(const VARIANT& value) {
   if (V_VT(&value) == VT_I8) return V_I8(&value);
   VARIANT converted;
   ::VariantInit(&converted);
-  if (FAILED(::VariantChangeType(&converted, &value, 0, VT_I8))) return std::nullopt;
+  if (FAILED(::VariantChangeType(&converted, const_cast<VARIANT*>(&value), 0, VT_I8))) return std::nullopt;
   return V_I8(&converted);
 }
 
@@ -45,7 +45,7 @@ std::optional<std::int64_t> Remaining(const VARIANT& value) {
 std::uint64_t Limit(const VARIANT& value) {
   VARIANT converted;
   ::VariantInit(&converted);
-  const HRESULT hr = ::VariantChangeType(&converted, &value, 0, VT_UI8);
+  const HRESULT hr = ::VariantChangeType(&converted, const_cast<VARIANT*>(&value), 0, VT_UI8);
   if (FAILED(hr)) throw ComError(hr);
   return V_UI8(&converted);
 }
