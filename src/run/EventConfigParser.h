@@ -13,7 +13,7 @@ namespace zentrak::run {
 
 // Far above any real configuration; a larger file or deeper nesting is not read (the
 // reader is recursive and holds the whole tree in memory).
-inline constexpr std::size_t kMaxConfigBytes = 64u * 1024 * 1024;
+inline constexpr std::size_t kMaxConfigBytes = std::size_t{64} * 1024 * 1024;
 inline constexpr int kMaxConfigDepth = 64;
 
 // A configuration that is not read at all: too large or too deeply nested.

@@ -137,9 +137,7 @@ std::wstring JsonEscape(std::wstring_view text, JsonEscapeNonLatin1 mode) {
       case L'\t': out += L"\\t"; continue;
       default: break;
     }
-    if (c < 0x20) {
-      AppendUnicodeEscape(out, c);
-    } else if (mode == JsonEscapeNonLatin1::kNo || c <= 0xFF) {
+    if (c >= 0x20 && (mode == JsonEscapeNonLatin1::kNo || c <= 0xFF)) {
       out += ch;
     } else if (IsHighSurrogate(c) && i + 1 < text.size() &&
                IsLowSurrogate(static_cast<std::uint32_t>(text[i + 1]))) {

@@ -26,7 +26,7 @@ std::wstring Pair(std::wstring_view key, Compose compose) {
 // Joins members (or elements) with single commas.
 class Members {
  public:
-  void Add(std::wstring member) {
+  void Add(const std::wstring& member) {
     if (!text_.empty()) text_ += L',';
     text_ += member;
   }
