@@ -5,7 +5,7 @@ CMAKE ?= cmake
 CTEST ?= ctest
 PREFIX_DIR := build/cross/wineprefix
 
-.PHONY: all bootstrap build native native-asan cross test demo bench fuzz clean
+.PHONY: all bootstrap build native native-asan cross test demo bench fuzz lint clean
 
 all: build
 
@@ -54,6 +54,10 @@ fuzz: bootstrap
 	    -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=build/fuzz/artifacts/$$t- \
 	    -print_final_stats=1 2>&1 | grep -E '^(stat::number_of_executed_units|==|#.*DONE)|ERROR|SUMMARY' ; \
 	done
+
+# clang-tidy and cppcheck over the product's sources.
+lint: native cross
+	@scripts/lint.sh
 
 # Benchmarks of the portable core, optimised; they print what they measured.
 bench: bootstrap

@@ -72,8 +72,10 @@ EventTracker::EventTracker(const run::RunContext& context) : context_(context) {
 
 EventTracker::EventTracker(const run::RunContext& context, const hostsdk::HostSdkSession& session,
                            const run::EventConfig& config)
-    : context_(context), config_(config), session_(&session) {
-  muid_ = session.ReadText(hostsdk::item::kMuid).value_or(std::wstring());
+    : context_(context),
+      config_(config),
+      muid_(session.ReadText(hostsdk::item::kMuid).value_or(std::wstring())),
+      session_(&session) {
   tracking_available_ = EnsureTracker() != nullptr;
 }
 
