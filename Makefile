@@ -5,7 +5,7 @@ CMAKE ?= cmake
 CTEST ?= ctest
 PREFIX_DIR := build/cross/wineprefix
 
-.PHONY: all bootstrap build native native-asan cross test demo bench fuzz lint clean
+.PHONY: all bootstrap build native native-asan cross fuzz-build test demo bench fuzz lint clean
 
 all: build
 
@@ -24,13 +24,19 @@ cross: bootstrap
 	$(CMAKE) --preset cross >/dev/null
 	$(CMAKE) --build --preset cross
 
+fuzz-build: bootstrap
+	$(CMAKE) --preset fuzz >/dev/null
+	$(CMAKE) --build --preset fuzz
+
 build: cross
 
-# Every test: the portable core natively (plain and under the sanitizers), then the
-# Windows-side tests, the core again and the end-to-end scenarios under Wine.
-test: native native-asan cross
+# Every test: the portable core natively (plain and under the sanitizers), the fuzz
+# targets over their corpora, then the Windows-side tests, the core again and the
+# end-to-end scenarios under Wine.
+test: native native-asan fuzz-build cross
 	$(CTEST) --preset native
 	$(CTEST) --preset native-asan
+	$(CTEST) --preset fuzz
 	@scripts/wine-prefix.sh $(PREFIX_DIR)
 	$(CTEST) --preset cross
 
@@ -43,9 +49,7 @@ demo: cross
 # what it finds goes to build/fuzz/corpus, crashing inputs to build/fuzz/artifacts).
 FUZZ_SECONDS ?= 120
 FUZZ_TARGETS := event_config state_time file_names documents
-fuzz: bootstrap
-	$(CMAKE) --preset fuzz >/dev/null
-	$(CMAKE) --build --preset fuzz
+fuzz: fuzz-build
 	@mkdir -p build/fuzz/artifacts
 	@for t in $(FUZZ_TARGETS); do \
 	  mkdir -p build/fuzz/corpus/$$t; \
