@@ -96,7 +96,7 @@ def test_unknown_member_fails_the_load_and_nothing_is_sent(bed, suite):
     b'{"DetectionsToEvent":[{"MalwareID":1}]}',
     b'{"DetectionsToEvent":[{"DetectionID":4294967296,"MalwareID":1}]}',
     b"[" * 100000 + b"]" * 100000,
-])
+], ids=["cut", "empty", "binary", "no-detection-id", "beyond-32-bits", "deep"])
 def test_configuration_the_reader_rejects_ends_the_run_with_nothing_sent(bed, suite, content):
     s = suite()
     s.serve_config(content)
