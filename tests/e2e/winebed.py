@@ -55,6 +55,8 @@ class RunResult:
     workdir: Path
     sdk_journal: list = field(default_factory=list)    # what the stand-in SDK was asked
     comms_journal: list = field(default_factory=list)  # what the stand-in comms library was asked
+    process_seconds: float = 0.0  # from process creation to its end, measured under Wine
+    peak_working_set: int = 0     # bytes
 
     def trace_numbers(self, unit: str = "run") -> list:
         return [t["n"] for t in self.traces if t["unit"] == unit]
@@ -159,7 +161,7 @@ class WineBed:
         with its assembly manifests, comms library) into C:\\Zentrak, which is also the
         setup "Path" of the suite (Wine looks for the SDK's assemblies beside the program)."""
         self.install_dir.mkdir(parents=True, exist_ok=True)
-        for name in ("Zentrak.exe", "HostService.exe", "Launch.exe"):
+        for name in ("Zentrak.exe", "HostService.exe", "Launch.exe", "Baseline.exe"):
             shutil.copy2(self.bin_dir / name, self.install_dir / name)
         standins = self.build_dir / "standins"
         for path in [*sorted((standins / "sdk").glob("*")), standins / "comms" / "CommsWrapper.dll",
@@ -341,7 +343,9 @@ class WineBed:
 
     def _collect(self, started: Started, stdout: bytes, stderr: bytes) -> RunResult:
         seconds = time.monotonic() - started.started_at
-        text = started.exit_file.read_text() if started.exit_file.exists() else "missing"
+        lines = started.exit_file.read_text().split("\n") if started.exit_file.exists() else []
+        text = lines[0] if lines else "missing"
+        measures = dict(line.split("=", 1) for line in lines[1:] if "=" in line)
         if text == "timeout":
             code = None
         elif text.lstrip("-").isdigit():
@@ -356,7 +360,9 @@ class WineBed:
         return RunResult(code, stdout, stderr, read(OK_LOG), read(ERROR_LOG),
                          _read_traces(started.trace_file), seconds, started.workdir,
                          _read_json_lines(started.sdk_journal),
-                         _read_json_lines(started.comms_journal))
+                         _read_json_lines(started.comms_journal),
+                         int(measures.get("elapsed_us", 0)) / 1e6,
+                         int(measures.get("peak_working_set", 0)))
 
 
 def _quote(arg: str) -> str:
