@@ -5,7 +5,7 @@ CMAKE ?= cmake
 CTEST ?= ctest
 PREFIX_DIR := build/cross/wineprefix
 
-.PHONY: all bootstrap build native native-asan cross test demo clean
+.PHONY: all bootstrap build native native-asan cross fuzz-build test demo bench fuzz lint clean
 
 all: build
 
@@ -24,13 +24,19 @@ cross: bootstrap
 	$(CMAKE) --preset cross >/dev/null
 	$(CMAKE) --build --preset cross
 
+fuzz-build: bootstrap
+	$(CMAKE) --preset fuzz >/dev/null
+	$(CMAKE) --build --preset fuzz
+
 build: cross
 
-# Every test: the portable core natively (plain and under the sanitizers), then the
-# Windows-side tests, the core again and the end-to-end scenarios under Wine.
-test: native native-asan cross
+# Every test: the portable core natively (plain and under the sanitizers), the fuzz
+# targets over their corpora, then the Windows-side tests, the core again and the
+# end-to-end scenarios under Wine.
+test: native native-asan fuzz-build cross
 	$(CTEST) --preset native
 	$(CTEST) --preset native-asan
+	$(CTEST) --preset fuzz
 	@scripts/wine-prefix.sh $(PREFIX_DIR)
 	$(CTEST) --preset cross
 
@@ -38,6 +44,30 @@ test: native native-asan cross
 demo: cross
 	@scripts/wine-prefix.sh $(PREFIX_DIR)
 	@/usr/bin/python3 tests/e2e/demo.py --build build/cross
+
+# Each fuzz target explores for FUZZ_SECONDS from its seed corpus (kept in fuzz/corpus;
+# what it finds goes to build/fuzz/corpus, crashing inputs to build/fuzz/artifacts).
+FUZZ_SECONDS ?= 120
+FUZZ_TARGETS := event_config state_time file_names documents
+fuzz: fuzz-build
+	@mkdir -p build/fuzz/artifacts
+	@for t in $(FUZZ_TARGETS); do \
+	  mkdir -p build/fuzz/corpus/$$t; \
+	  echo "== fuzz_$$t ($(FUZZ_SECONDS) s)"; \
+	  build/fuzz/fuzz/fuzz_$$t build/fuzz/corpus/$$t fuzz/corpus/$$t \
+	    -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=build/fuzz/artifacts/$$t- \
+	    -print_final_stats=1 2>&1 | grep -E '^(stat::number_of_executed_units|==|#.*DONE)|ERROR|SUMMARY' ; \
+	done
+
+# clang-tidy and cppcheck over the product's sources.
+lint: native cross
+	@scripts/lint.sh
+
+# Benchmarks of the portable core, optimised; they print what they measured.
+bench: bootstrap
+	$(CMAKE) --preset bench >/dev/null
+	$(CMAKE) --build --preset bench
+	build/bench/bench/config_parse_bench
 
 clean:
 	@scripts/wine-prefix.sh $(PREFIX_DIR) stop

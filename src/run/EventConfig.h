@@ -4,6 +4,9 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "hostsdk/DetectionRecord.h"
 
 namespace zentrak::run {
 
@@ -14,7 +17,11 @@ struct EventConfig {
   std::wstring installation_date;
   std::wstring expected_digest;
   std::wstring source;
+  // Which detections become entries of the detection event, and which become tracks;
+  // an identifier of -1 matches any value.
+  std::vector<hostsdk::DetectionRecord> event_filters;
   bool send_detection_event = true;
+  std::vector<hostsdk::DetectionRecord> track_filters;
   bool send_detection_track = true;
   std::uint32_t expiration_days = 0;
   std::wstring repository_directory;

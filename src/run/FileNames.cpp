@@ -61,9 +61,9 @@ std::wstring DocumentFileName(const std::optional<std::wstring>& muid, std::wstr
 std::wstring ConfigFileNamePart(std::wstring_view source, bool is_url) {
   const std::size_t separator = source.find_last_of(is_url ? L'/' : L'\\');
   if (separator == std::wstring_view::npos) return {};
-  const std::wstring part(source.substr(separator + 1));
+  std::wstring part(source.substr(separator + 1));
   const std::wstring decoded = PercentDecoded(part);
-  for (const std::wstring* text : {&part, &decoded}) {
+  for (const std::wstring* text : {static_cast<const std::wstring*>(&part), &decoded}) {
     if (*text == L"." || *text == L"..") return {};
     for (wchar_t c : *text) {
       if (c == L'\\' || c == L'/' || c == L':') return {};

@@ -2,7 +2,19 @@
 
 #include <windows.h>
 
+#include <shlwapi.h>
+
+#include <fstream>
+#include <optional>
+
+#include "run/EventConfigParser.h"
+#include "run/FileNames.h"
+#include "run/Repository.h"
+#include "run/RunTracePoints.h"
 #include "run/StateTime.h"
+#include "support/Hash.h"
+#include "support/Text.h"
+#include "transport/CommsClient.h"
 
 namespace zentrak::run {
 
@@ -31,10 +43,73 @@ void LoadRunState(const std::wstring& repository_folder, EventConfig& config) {
   if (n > 0) config.installation_date.assign(installed, n);
 }
 
-bool LoadRunStateAndConfig(const hostsdk::HostSdkSession& /*session*/, EventConfig& config,
+namespace {
+
+// A variable that is set and fits its buffer.
+std::optional<std::wstring> ReadVariable(const wchar_t* name, unsigned capacity) {
+  std::wstring value(capacity, L'\0');
+  const DWORD n = ::GetEnvironmentVariableW(name, value.data(), capacity);
+  if (n == 0 || n >= capacity) {
+    ZTRACE(tp::kEnvironmentVariableMissing, name);
+    return std::nullopt;
+  }
+  value.resize(n);
+  return value;
+}
+
+// Keeps the local copy current; false when it had to be fetched and could not be.
+bool FetchConfig(const hostsdk::HostSdkSession& session, const RunContext& context,
+                 const EventConfig& config, bool is_url, const std::wstring& local) {
+  if (IsExistingFile(local)) {
+    const std::wstring digest = FileMd5Text(local);
+    ZTRACE(tp::kLocalConfigDigest, digest);
+    if (text::ToUpperAscii(digest) == text::ToUpperAscii(config.expected_digest)) {
+      ZTRACE(tp::kLocalConfigCurrent);
+      return true;
+    }
+    ZTRACE(tp::kLocalConfigStale, digest, config.expected_digest);
+  }
+  if (is_url) {
+    const transport::CommsClient client(&session);
+    return client.DownloadFile(config.source, local, context.identity_text);
+  }
+  return ::CopyFileW(config.source.c_str(), local.c_str(), FALSE) != FALSE;
+}
+
+}  // namespace
+
+bool LoadRunStateAndConfig(const hostsdk::HostSdkSession& session, EventConfig& config,
                            RunContext& context) {
   LoadRunState(context.repository_folder, config);
-  return false;
+  if (context.uninstall_mode) {
+    context.detections_enabled = false;
+    return true;
+  }
+  const auto source = ReadVariable(kConfigSourceVariable, kConfigSourceCapacity);
+  if (!source) {
+    context.detections_enabled = false;
+    return false;
+  }
+  config.source = *source;
+  const auto digest = ReadVariable(kConfigDigestVariable, kConfigDigestCapacity);
+  if (!digest) {
+    context.detections_enabled = false;
+    return false;
+  }
+  config.expected_digest = *digest;
+  if (DigestReadsAsZero(config.expected_digest)) context.detections_enabled = false;
+  if (context.repository_folder.empty()) (void)LocateOrCreateRepository(context);
+
+  const bool is_url = ::PathIsURLW(config.source.c_str()) != FALSE;
+  const std::wstring local =
+      context.repository_folder + L"\\" + ConfigFileNamePart(config.source, is_url);
+  if (!FetchConfig(session, context, config, is_url, local)) {
+    config.event_filters.clear();
+    config.track_filters.clear();
+    return true;
+  }
+  std::ifstream in(local.c_str(), std::ios::binary);
+  return ParseEventConfig(in, config);
 }
 
 std::wstring NowStateTimeText() {

@@ -28,8 +28,17 @@ inline constexpr wchar_t kVpnEvent100Key[] = L"VPNEvent100";
 // the file both texts stay empty.
 void LoadRunState(const std::wstring& repository_folder, EventConfig& config);
 
-// The run state, then the event configuration (not built yet: reports failure, so
-// the run sends nothing).
+// Environment variables of the event configuration and the units they are read into,
+// terminator included; a longer value counts as not set.
+inline constexpr wchar_t kConfigSourceVariable[] = L"cfgeventfile";
+inline constexpr unsigned kConfigSourceCapacity = 260;
+inline constexpr wchar_t kConfigDigestVariable[] = L"filemd5";
+inline constexpr unsigned kConfigDigestCapacity = 35;
+
+// The run state, then the event configuration: outside uninstall mode the local copy
+// is kept current with "filemd5" (downloaded or copied when its digest differs) and
+// parsed. False when a variable is missing or the file has an unknown member; a file
+// that cannot be read as a configuration raises the reader's error.
 [[nodiscard]] bool LoadRunStateAndConfig(const hostsdk::HostSdkSession& session,
                                          EventConfig& config, RunContext& context);
 

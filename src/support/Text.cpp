@@ -124,7 +124,8 @@ std::wstring FromSingleByte(std::string_view bytes) {
 std::wstring JsonEscape(std::wstring_view text, JsonEscapeNonLatin1 mode) {
   std::wstring out;
   out.reserve(text.size() + 8);
-  for (wchar_t ch : text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const wchar_t ch = text[i];
     const auto c = static_cast<std::uint32_t>(ch);
     switch (ch) {
       case L'"': out += L"\\\""; continue;
@@ -136,20 +137,21 @@ std::wstring JsonEscape(std::wstring_view text, JsonEscapeNonLatin1 mode) {
       case L'\t': out += L"\\t"; continue;
       default: break;
     }
-    if (c < 0x20) {
-      AppendUnicodeEscape(out, c);
-    } else if (mode == JsonEscapeNonLatin1::kYes && c > 0xFF) {
-      if (c > 0x10FFFF) {
-        AppendUnicodeEscape(out, 0xFFFD);
-      } else if (c >= 0x10000) {  // only where wchar_t holds whole code points
-        const std::uint32_t v = c - 0x10000;
-        AppendUnicodeEscape(out, 0xD800 + (v >> 10));
-        AppendUnicodeEscape(out, 0xDC00 + (v & 0x3FF));
-      } else {
-        AppendUnicodeEscape(out, c);
-      }
-    } else {
+    if (c >= 0x20 && (mode == JsonEscapeNonLatin1::kNo || c <= 0xFF)) {
       out += ch;
+    } else if (IsHighSurrogate(c) && i + 1 < text.size() &&
+               IsLowSurrogate(static_cast<std::uint32_t>(text[i + 1]))) {
+      AppendUnicodeEscape(out, c);
+      AppendUnicodeEscape(out, static_cast<std::uint32_t>(text[++i]));
+    } else if (IsHighSurrogate(c) || IsLowSurrogate(c) || c > 0x10FFFF) {
+      // An unpaired surrogate is no character: a JSON reader would reject its escape.
+      AppendUnicodeEscape(out, 0xFFFD);
+    } else if (c >= 0x10000) {  // only where wchar_t holds whole code points
+      const std::uint32_t v = c - 0x10000;
+      AppendUnicodeEscape(out, 0xD800 + (v >> 10));
+      AppendUnicodeEscape(out, 0xDC00 + (v & 0x3FF));
+    } else {
+      AppendUnicodeEscape(out, c);
     }
   }
   return out;

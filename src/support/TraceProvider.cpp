@@ -8,6 +8,8 @@ namespace zentrak::trace {
 namespace {
 
 Platform DefaultPlatform() noexcept {
+  // The addresses are those of system functions: they live as long as the process.
+  // cppcheck-suppress returnDanglingLifetime
   return Platform{&::RegisterTraceGuidsW, &::UnregisterTraceGuids, &::GetTraceLoggerHandle,
                   &::GetTraceEnableLevel, &::GetTraceEnableFlags, nullptr, &::TraceEvent};
 }

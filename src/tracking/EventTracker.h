@@ -1,10 +1,10 @@
 // The tracking dispatcher: decides which events are due, builds the "DeviceEvents"
-// document and sends the tracks.
-//
-// Not built yet: no tracker has tracking available, so a run stops before using one.
+// document, sends the tracks through the process-wide campaign tracker, keeps the
+// installation marker, and checks the VPN traffic.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "hostsdk/HostSdk.h"
 #include "hostsdk/ProxySettings.h"
@@ -14,25 +14,56 @@
 
 namespace zentrak::tracking {
 
+inline constexpr wchar_t kInstallationMarkerName[] = L"EvtsInstall.txt";
+inline constexpr wchar_t kVpnUserAgent[] = L"Kelvo Security Events";
+// Detection tracks sent per run at the most.
+inline constexpr std::size_t kMaxDetectionTracks = 10;
+
 class EventTracker {
  public:
   // Without a session: only SendPreviousUninstallTrack is used.
   explicit EventTracker(const run::RunContext& context);
+  // Copies the configuration and reads the MUID through the session.
   EventTracker(const run::RunContext& context, const hostsdk::HostSdkSession& session,
                const run::EventConfig& config);
+  // Also destroys the process-wide campaign tracker.
+  ~EventTracker();
+  EventTracker(const EventTracker&) = delete;
+  EventTracker& operator=(const EventTracker&) = delete;
 
+  // True when this tracker's construction loaded the comms library.
   [[nodiscard]] bool TrackingAvailable() const noexcept { return tracking_available_; }
   void SetRepositoryFolder(const std::wstring& folder) { repository_folder_ = folder; }
-  // The texts must outlive the tracker.
   void SetProxy(const hostsdk::ProxySettings& proxy);
 
-  [[nodiscard]] bool SendPreviousUninstallTrack();
+  // Fills the event list (installation, detections, uninstallation, as far as due) and
+  // the document, sends their tracks, then checks the VPN traffic. Always true.
   [[nodiscard]] bool ProcessEvents(run::EventList& events, std::wstring& document,
-                                   run::EventConfig& config, const TestLog& log,
+                                   run::EventConfig& config, TestLog& log,
                                    const hostsdk::HostEntry& host);
+  // The removal of a previous installation, from the setup registry.
+  [[nodiscard]] bool SendPreviousUninstallTrack();
+
+  // Sends the VPN traffic event that is due, if any; true only when one was sent.
+  // A due 100 % event clears the 80 % switch of the caller's record.
+  [[nodiscard]] bool CheckVpnTraffic(const hostsdk::HostEntry& host, bool& vpn_event_100,
+                                     bool& vpn_event_80);
 
  private:
+  [[nodiscard]] bool InstallationWindow();
+  [[nodiscard]] bool CollectDetectionEvent(hostsdk::InstallationData& data, std::wstring& document,
+                                           bool& found);
+  [[nodiscard]] bool SendCampaignTrack(const hostsdk::InstallationData& data, bool uninstall);
+  [[nodiscard]] bool SendDetectionTracks(const hostsdk::InstallationData& data, TestLog& log);
+  void WriteTrackReport(const hostsdk::InstallationData& data, const wchar_t* event_type,
+                        bool track_ok, const std::vector<hostsdk::DetectionRecord>* detections);
+  [[nodiscard]] hostsdk::OleDate DetectionStart() const;
+  [[nodiscard]] std::wstring StateFile() const;
+
   const run::RunContext& context_;
+  run::EventConfig config_;
+  std::wstring muid_;
+  const hostsdk::HostSdkSession* session_ = nullptr;
   std::wstring repository_folder_;
   bool tracking_available_ = false;
 };

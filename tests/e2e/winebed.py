@@ -53,6 +53,10 @@ class RunResult:
     traces: list
     seconds: float
     workdir: Path
+    sdk_journal: list = field(default_factory=list)    # what the stand-in SDK was asked
+    comms_journal: list = field(default_factory=list)  # what the stand-in comms library was asked
+    process_seconds: float = 0.0  # from process creation to its end, measured under Wine
+    peak_working_set: int = 0     # bytes
 
     def trace_numbers(self, unit: str = "run") -> list:
         return [t["n"] for t in self.traces if t["unit"] == unit]
@@ -69,6 +73,8 @@ class Started:
     workdir: Path
     trace_file: Path
     exit_file: Path
+    sdk_journal: Path
+    comms_journal: Path
     started_at: float
     bed: "WineBed" = field(repr=False)
 
@@ -88,6 +94,10 @@ class Started:
     def wait(self, timeout: float = 120.0) -> RunResult:
         stdout, stderr = self.process.communicate(timeout=timeout)
         return self.bed._collect(self, stdout, stderr)
+
+
+def _read_json_lines(path: Path) -> list:
+    return _read_traces(path)
 
 
 def _read_traces(path: Path) -> list:
@@ -132,8 +142,13 @@ class WineBed:
             WINEDLLOVERRIDES="mscoree,mshtml=",
         )
         for name in ("ZENTRAK_TRACE_FILE", "ZENTRAK_TRACE_LEVEL", "ZENTRAK_TRACE_FLAGS",
-                     "cfgeventfile", "filemd5"):
+                     "cfgeventfile", "filemd5", "TESSEL_STANDIN_FIXTURE", "TESSEL_STANDIN_JOURNAL",
+                     "ZENTRAK_COMMS_JOURNAL", "ZENTRAK_COMMS_FAIL", "ZENTRAK_COMMS_DELIVER",
+                     "ZENTRAK_COMMS_COLLECTOR"):
             self.env.pop(name, None)
+        # Per scenario: the stand-in SDK's fixture and variables every run gets.
+        self.fixture: Optional[Path] = None
+        self.run_env: dict = {}
 
     # -- the installation ------------------------------------------------------------
 
@@ -142,12 +157,17 @@ class WineBed:
                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
 
     def install(self, extra: Iterable[Path] = ()) -> None:
-        """Copies the program and the test bed's Windows tools into C:\\Zentrak."""
+        """Copies the program, the test bed's Windows tools and the stand-in suite (SDK
+        with its assembly manifests, comms library) into C:\\Zentrak, which is also the
+        setup "Path" of the suite (Wine looks for the SDK's assemblies beside the program)."""
         self.install_dir.mkdir(parents=True, exist_ok=True)
-        for name in ("Zentrak.exe", "HostService.exe", "Launch.exe"):
+        for name in ("Zentrak.exe", "HostService.exe", "Launch.exe", "Baseline.exe"):
             shutil.copy2(self.bin_dir / name, self.install_dir / name)
-        for path in extra:
-            shutil.copy2(path, self.install_dir / Path(path).name)
+        standins = self.build_dir / "standins"
+        for path in [*sorted((standins / "sdk").glob("*")), standins / "comms" / "CommsWrapper.dll",
+                     *extra]:
+            if Path(path).is_file():
+                shutil.copy2(path, self.install_dir / Path(path).name)
         self.scratch.mkdir(parents=True, exist_ok=True)
 
     @property
@@ -237,6 +257,44 @@ class WineBed:
         """Removes the suite's registry keys and everything the program keeps on disk."""
         self.registry(delete_keys=SUITE_KEYS)
         shutil.rmtree(self.drive_c / "ProgramData" / "Kelvo Security", ignore_errors=True)
+        self.fixture = None
+        self.run_env = {}
+
+    @property
+    def agent_folder(self) -> Path:
+        return self.drive_c / "ProgramData" / "Kelvo Security" / "Kelvo Devices Agent"
+
+    @property
+    def state_file(self) -> Path:
+        return self.repository / "EvtsData.ini"
+
+    def install_suite(self, fixture: Optional[dict] = None, setup: Optional[dict] = None) -> None:
+        """The stand-in suite as its setup leaves it: "Path" naming the installation
+        folder, the device agent's folder, and the SDK answering from the fixture."""
+        values = {"Path": r"C:\Zentrak"}
+        values.update(setup or {})
+        self.registry({SETUP_KEY: values})
+        self.agent_folder.mkdir(parents=True, exist_ok=True)
+        self.set_fixture(fixture or {})
+
+    def set_fixture(self, fixture: dict) -> None:
+        self.fixture = self.scratch / ("fixture-%s.json" % uuid.uuid4().hex)
+        self.fixture.write_text(json.dumps(fixture), encoding="utf-8")
+
+    def state(self) -> dict:
+        """EvtsData.ini as {section: {key: value}}; {} when it does not exist."""
+        if not self.state_file.exists():
+            return {}
+        sections: dict = {}
+        current = None
+        for line in self.state_file.read_bytes().decode("latin-1").splitlines():
+            line = line.strip()
+            if line.startswith("[") and line.endswith("]"):
+                current = sections.setdefault(line[1:-1], {})
+            elif "=" in line and current is not None:
+                key, value = line.split("=", 1)
+                current[key] = value
+        return sections
 
     def new_workdir(self, name: str = "run") -> Path:
         path = Path(tempfile.mkdtemp(prefix=name + "-", dir=self.scratch))
@@ -255,6 +313,8 @@ class WineBed:
         token = uuid.uuid4().hex
         trace_file = self.scratch / ("trace-%s.jsonl" % token)
         exit_file = self.scratch / ("exit-%s.txt" % token)
+        sdk_journal = self.scratch / ("sdk-%s.jsonl" % token)
+        comms_journal = self.scratch / ("comms-%s.jsonl" % token)
         spec = self.scratch / ("launch-%s.txt" % token)
         program = program or self.program
         first = argv0 if argv0 is not None else '"%s"' % program
@@ -263,13 +323,19 @@ class WineBed:
                                     str(int(timeout * 1000))]).encode("utf-8") + b"\n")
         run_env = dict(self.env)
         run_env.update(ZENTRAK_TRACE_FILE=self.windows_path(trace_file),
-                       ZENTRAK_TRACE_LEVEL=str(trace_level), ZENTRAK_TRACE_FLAGS=str(trace_flags))
+                       ZENTRAK_TRACE_LEVEL=str(trace_level), ZENTRAK_TRACE_FLAGS=str(trace_flags),
+                       TESSEL_STANDIN_JOURNAL=self.windows_path(sdk_journal),
+                       ZENTRAK_COMMS_JOURNAL=self.windows_path(comms_journal))
+        if self.fixture is not None:
+            run_env["TESSEL_STANDIN_FIXTURE"] = self.windows_path(self.fixture)
+        run_env.update(self.run_env)
         run_env.update(env or {})
         process = subprocess.Popen(
             ["wine", str(self.install_dir / "Launch.exe"), self.windows_path(spec)],
             env=run_env, cwd=workdir, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
             stderr=subprocess.PIPE)
-        return Started(process, workdir, trace_file, exit_file, time.monotonic(), self)
+        return Started(process, workdir, trace_file, exit_file, sdk_journal, comms_journal,
+                       time.monotonic(), self)
 
     def run(self, args: Sequence[str] = (), **kwargs) -> RunResult:
         timeout = kwargs.get("timeout", 60.0)
@@ -277,7 +343,9 @@ class WineBed:
 
     def _collect(self, started: Started, stdout: bytes, stderr: bytes) -> RunResult:
         seconds = time.monotonic() - started.started_at
-        text = started.exit_file.read_text() if started.exit_file.exists() else "missing"
+        lines = started.exit_file.read_text().split("\n") if started.exit_file.exists() else []
+        text = lines[0] if lines else "missing"
+        measures = dict(line.split("=", 1) for line in lines[1:] if "=" in line)
         if text == "timeout":
             code = None
         elif text.lstrip("-").isdigit():
@@ -290,7 +358,11 @@ class WineBed:
             return path.read_bytes() if path.exists() else None
 
         return RunResult(code, stdout, stderr, read(OK_LOG), read(ERROR_LOG),
-                         _read_traces(started.trace_file), seconds, started.workdir)
+                         _read_traces(started.trace_file), seconds, started.workdir,
+                         _read_json_lines(started.sdk_journal),
+                         _read_json_lines(started.comms_journal),
+                         int(measures.get("elapsed_us", 0)) / 1e6,
+                         int(measures.get("peak_working_set", 0)))
 
 
 def _quote(arg: str) -> str:
@@ -305,3 +377,41 @@ def log_lines(log: Optional[bytes]) -> list:
         return []
     assert log.startswith(b"\r\n"), log
     return log[2:].split(b"\r\n")
+
+
+class Collector:
+    """The local HTTP collector (tools/collector/collector.py) on one loopback address."""
+
+    def __init__(self, scratch: Path, address: str, port: int = 80, serve: Optional[Path] = None,
+                 script: Sequence[str] = (), proxy_user: Optional[str] = None,
+                 proxy_password: Optional[str] = None, proxy: bool = False):
+        token = uuid.uuid4().hex
+        self.address, self.port = address, port
+        self.record = scratch / ("collector-%s.jsonl" % token)
+        ready = scratch / ("collector-%s.ready" % token)
+        args = ["/usr/bin/python3", str(REPO / "tools" / "collector" / "collector.py"),
+                "--address", address, "--port", str(port), "--record", str(self.record),
+                "--ready-file", str(ready), "--quiet"]
+        if serve is not None:
+            args += ["--serve", str(serve)]
+        for item in script:
+            args += ["--script", item]
+        if proxy:
+            args.append("--proxy")
+        if proxy_user is not None:
+            args += ["--proxy-user", proxy_user, "--proxy-password", proxy_password or ""]
+        self.process = subprocess.Popen(args, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + 10
+        while not ready.exists():
+            if self.process.poll() is not None or time.monotonic() > deadline:
+                raise RuntimeError("collector on %s:%d did not start" % (address, port))
+            time.sleep(0.02)
+
+    def requests(self) -> list:
+        return _read_json_lines(self.record)
+
+    def stop(self) -> None:
+        if self.process.poll() is None:
+            self.process.terminate()
+            self.process.wait(timeout=10)

@@ -51,5 +51,12 @@ TEST(Text, JsonEscapingFollowsRfc8259) {
   }
 }
 
+TEST(Text, UnpairedSurrogateIsEscapedAsTheReplacementCharacter) {
+  const std::wstring lone_low = L"a" + std::wstring(1, static_cast<wchar_t>(0xDE00)) + L"b";
+  const std::wstring lone_high = std::wstring(1, static_cast<wchar_t>(0xD83D)) + L"x";
+  EXPECT_EQ(JsonEscape(lone_low, JsonEscapeNonLatin1::kYes), L"a\\ufffdb");
+  EXPECT_EQ(JsonEscape(lone_high, JsonEscapeNonLatin1::kYes), L"\\ufffdx");
+}
+
 }  // namespace
 }  // namespace zentrak::text

@@ -5,8 +5,10 @@
 // its complete command line (the first token included, verbatim), the file that
 // receives the exit code, and a time limit in milliseconds. The program inherits the
 // launcher's standard handles, environment and current directory. Past the limit it is
-// terminated and the exit-code file says "timeout".
+// terminated and the exit-code file says "timeout". Two more lines follow the code:
+// "elapsed_us=" (from process creation to its end) and "peak_working_set=" (bytes).
 #include <windows.h>
+#include <psapi.h>
 
 #include <cstdio>
 #include <fstream>
@@ -49,6 +51,9 @@ int wmain(int argc, wchar_t** argv) {
   const std::wstring result_path = FromUtf8(lines[2]);
   const DWORD limit = static_cast<DWORD>(std::stoul(lines[3]));
 
+  LARGE_INTEGER frequency{}, started{}, ended{};
+  ::QueryPerformanceFrequency(&frequency);
+  ::QueryPerformanceCounter(&started);
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process{};
@@ -59,14 +64,23 @@ int wmain(int argc, wchar_t** argv) {
   }
   const zentrak::UniqueHandle thread(process.hThread);
   const zentrak::UniqueHandle child(process.hProcess);
+  std::string result;
   if (::WaitForSingleObject(child.get(), limit) == WAIT_TIMEOUT) {
     ::TerminateProcess(child.get(), 0xDEAD);
     ::WaitForSingleObject(child.get(), INFINITE);
-    WriteResult(result_path, "timeout");
+    result = "timeout";
   } else {
     DWORD code = 0;
     ::GetExitCodeProcess(child.get(), &code);
-    WriteResult(result_path, std::to_string(static_cast<long>(static_cast<LONG>(code))));
+    result = std::to_string(static_cast<long>(static_cast<LONG>(code)));
   }
+  ::QueryPerformanceCounter(&ended);
+  PROCESS_MEMORY_COUNTERS memory{};
+  memory.cb = sizeof(memory);
+  ::GetProcessMemoryInfo(child.get(), &memory, sizeof(memory));
+  const long long elapsed_us = (ended.QuadPart - started.QuadPart) * 1000000 / frequency.QuadPart;
+  result += "\nelapsed_us=" + std::to_string(elapsed_us) +
+            "\npeak_working_set=" + std::to_string(memory.PeakWorkingSetSize) + "\n";
+  WriteResult(result_path, result);
   return 0;
 }

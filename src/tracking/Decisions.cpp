@@ -1,0 +1,59 @@
+#include "tracking/Decisions.h"
+
+#include <cwchar>
+#include <string>
+
+namespace zentrak::tracking {
+
+bool InstallationEventDue(run::FileTimeTicks installed, run::FileTimeTicks now,
+                          bool marker_exists) noexcept {
+  return run::WholeDaysBetween(installed, now) < 2 && !marker_exists;
+}
+
+double DetectionStartDate(std::wstring_view last_exec) {
+  if (last_exec.empty()) return 0.0;
+  const std::wstring text(last_exec);  // terminated for the scan
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+  (void)std::swscanf(text.c_str(), L"%4d-%2d-%2dT%2d:%2d:%2d", &year, &month, &day, &hour,
+                     &minute, &second);
+  return hostsdk::JoinDate(year, month, day, hour, minute, second).value_or(0.0);
+}
+
+VpnEvent DecideVpnEvent(const VpnTraffic& traffic, VpnSwitches& switches, bool sent_80_today,
+                        bool sent_100_today) noexcept {
+  bool due_100 = false;
+  if (!sent_100_today && switches.event_100 && traffic.remaining <= 0) {
+    due_100 = true;
+    switches.event_80 = false;
+  }
+  bool due_80 = false;
+  if (!sent_80_today && switches.event_80) {
+    const auto limit_mib = static_cast<std::uint32_t>(traffic.limit / 1024 / 1024);
+    const std::int64_t remaining_mib = traffic.remaining / 1024 / 1024;
+    if (remaining_mib != 0) {
+      const std::uint32_t threshold = limit_mib * 80u / 100u;
+      const std::uint32_t used = limit_mib - static_cast<std::uint32_t>(remaining_mib);
+      due_80 = used >= threshold;
+    }
+  }
+  if (due_100) return VpnEvent::k100;
+  return due_80 ? VpnEvent::k80 : VpnEvent::kNone;
+}
+
+std::wstring VpnEventAddress(std::wstring_view statistics_host, std::wstring_view muid,
+                             const run::CivilTime& t, VpnEvent event) {
+  wchar_t date[64] = {};
+  std::swprintf(date, 64, L"%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
+                t.minute, t.second);
+  std::wstring address = L"http://";
+  address += statistics_host;
+  address += L"/ats/post.aspx?cr=916&fm=84&s_muid=";
+  address += muid;
+  address += L"&s_event=VPNTrafficEvent&s_eventdate=";
+  address += date;
+  address += L"&s_vpntraffic=";
+  address += event == VpnEvent::k100 ? L"100" : L"80";
+  return address;
+}
+
+}  // namespace zentrak::tracking

@@ -1,0 +1,48 @@
+// The dispatcher's decisions that need no platform: when the installation event is due,
+// where the detection period starts, and which VPN traffic event is due. Portable.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "hostsdk/OleDate.h"
+#include "run/StateTime.h"
+
+namespace zentrak::tracking {
+
+// The installation event is due while the installation is less than two whole days
+// away from now, in either direction, and no marker says it was built already.
+[[nodiscard]] bool InstallationEventDue(run::FileTimeTicks installed, run::FileTimeTicks now,
+                                        bool marker_exists) noexcept;
+
+// The start of the detection period: "lastExec" scanned as "%4d-%2d-%2dT%2d:%2d:%2d"
+// (fields not scanned stay 0); 0, meaning "since the installation", when it is empty or
+// does not make a valid date.
+[[nodiscard]] double DetectionStartDate(std::wstring_view last_exec);
+
+enum class VpnEvent : std::uint8_t { kNone, k80, k100 };
+
+struct VpnTraffic {
+  std::int64_t remaining = 0;  // bytes left; zero or less means exhausted
+  std::uint64_t limit = 0;     // the allowance in bytes
+};
+
+struct VpnSwitches {
+  bool event_80 = false;
+  bool event_100 = false;
+};
+
+// The 100 % event first (it clears the 80 % switch, so the 80 % decision is skipped),
+// then the 80 % event, each only when not yet sent today. The MiB arithmetic is that of
+// the statistics service: unsigned 32-bit threshold and used amount, the remaining
+// amount truncated toward zero.
+[[nodiscard]] VpnEvent DecideVpnEvent(const VpnTraffic& traffic, VpnSwitches& switches,
+                                      bool sent_80_today, bool sent_100_today) noexcept;
+
+// The statistics endpoint's address for the event, with the event time formatted
+// "%04d-%02d-%02d %02d:%02d:%02d" (the space is escaped by the HTTP library).
+[[nodiscard]] std::wstring VpnEventAddress(std::wstring_view statistics_host, std::wstring_view muid,
+                                           const run::CivilTime& utc, VpnEvent event);
+
+}  // namespace zentrak::tracking

@@ -1,0 +1,167 @@
+"""The whole job against the stand-in suite: what the collectors received, what the
+comms library was handed, and what the run remembered in EvtsData.ini."""
+
+from datetime import timedelta
+
+import pytest
+
+from suite import (CUSTOM_ID, DEFAULT_CONFIG, MUID, PRODUCT_CODE, PRODUCT_TYPE, SUITE_VERSION,
+                   report, sdk_fixture, start_suite, utc_now)
+from winebed import log_lines
+
+INSTALLATION_MEMBERS = ["EventType", "MUID", "OSInfo", "SuiteID", "SuiteVersion",
+                        "SuiteVersionNumber", "Country", "Language", "CustomID", "Products"]
+OS_MEMBERS = ["Platform", "OSMajorVer", "OSMinorVer", "SPMajorVer", "SPMinorVer", "OSType",
+              "OSx64", "NetVersionInstalled", "NetFrameworkRealVersion", "W10BuildNumber"]
+
+MiB = 1024 * 1024
+
+
+@pytest.fixture
+def suite(bed):
+    started = []
+
+    def start(**kwargs):
+        s = start_suite(bed, **kwargs)
+        started.append(s)
+        return s
+
+    yield start
+    for s in started:
+        s.stop()
+
+
+def query(request) -> dict:
+    return dict(request["query"])
+
+
+def detections(count, start=None):
+    start = start or utc_now() - timedelta(minutes=30)
+    return [report(0x100003, start + timedelta(seconds=i), 500 + i, 900 + i) for i in range(count)]
+
+
+def test_first_run_delivers_the_installation_event_and_remembers_it(bed, suite):
+    s = suite()
+    result = bed.run(["/TestMode"])
+
+    assert result.exit_code == 0
+    assert log_lines(result.ok_log) == [b"Obtenida la instancia del TESSEL.",
+                                        b"Enviado el track de instalacion.",
+                                        b"JSON transferido.", b"Fin de la ejecucion."]
+    [document] = s.documents()
+    [event] = document["DeviceEvents"]
+    assert list(event) == INSTALLATION_MEMBERS
+    assert list(event["OSInfo"]) == OS_MEMBERS
+    assert event["EventType"] == "Installation" and event["MUID"] == MUID
+    assert event["SuiteVersionNumber"] == "1804000000"
+    assert [p["ProductID"] for p in event["Products"]] == ["KSUITE", "KVPN"]
+    assert event["Products"][1]["Licenses"] == [{
+        "ActivationCode": "AC-222", "ActivationDate": "2019-01-02", "LicenseVersionType": "1",
+        "ProductLicenseID": "KVPN", "ClientID": "C-2"}]
+
+    [track] = s.tracks("track-campaign")
+    fields = query(track)
+    assert fields["event_type"] == "install" and fields["machine_id"] == MUID
+    assert fields["custom_id"] == str(CUSTOM_ID) and fields["product_code"] == str(PRODUCT_CODE)
+    assert fields["product_type"] == str(PRODUCT_TYPE) and fields["suite_version"] == SUITE_VERSION
+    assert fields["ProductID"] == str(PRODUCT_CODE)
+
+    state = bed.state()
+    assert state["EVT1"]["Send"] == "1" and state["EVT1"]["instDateTime"]
+    assert state["GLOBAL"]["lastExec"]
+    assert (bed.repository / "EvtsInstall.txt").exists()
+    assert not [p for p in bed.repository.iterdir() if p.name.startswith(MUID)]  # deleted
+
+    again = bed.run(["/TestMode"])
+    assert again.exit_code == 0
+    assert len(s.documents()) == 1  # no second installation event
+    assert 24 in again.trace_numbers() and 25 in again.trace_numbers()
+
+
+def test_installation_and_detections_share_one_document(bed, suite):
+    s = suite(fixture=sdk_fixture(reports=detections(12)))
+    result = bed.run()
+    assert result.exit_code == 0
+    [document] = s.documents()
+    installation, detection = document["DeviceEvents"]
+    assert installation["EventType"] == "Installation"
+    assert list(detection) == ["EventType", "MUID", "DetectionsInfo"]
+    assert len(detection["DetectionsInfo"]) == 11
+    assert list(detection["DetectionsInfo"][0]) == ["DateTime", "DetectionID", "MalwareID"]
+    tracks = s.tracks("track-detections")
+    assert len(tracks) == 10
+    assert [query(t)["DetectionID"] for t in tracks] == [str(500 + i) for i in range(10)]
+    assert {query(t)["event_type"] for t in tracks} == {"detection"}
+
+
+def test_detection_tracks_without_the_detection_event(bed, suite):
+    config = dict(DEFAULT_CONFIG, SendDetectionEvent="false")
+    s = suite(fixture=sdk_fixture(installed=utc_now() - timedelta(days=5), reports=detections(2)),
+              config=config)
+    result = bed.run()
+    assert result.exit_code == 0
+    assert s.documents() == []  # neither installation (5 days ago) nor detection event
+    assert len(s.tracks("track-detections")) == 2
+    assert bed.state()["GLOBAL"]["lastExec"]  # advanced by the successful tracks
+
+
+def test_failed_detection_send_keeps_last_exec_and_marks_the_run_failed(bed, suite):
+    s = suite(fixture=sdk_fixture(installed=utc_now() - timedelta(days=5), reports=detections(2)))
+    bed.run_env["ZENTRAK_COMMS_FAIL"] = "SendTrack"
+    result = bed.run(["/TestMode"])
+    assert result.exit_code == 0
+    assert b"Error enviando el track de detecciones." not in (result.ok_log or b"")
+    assert log_lines(result.error_log) == [b"Fin de la ejecucion."]
+    [document] = s.documents()  # the detection event is still delivered
+    assert document["DeviceEvents"][0]["EventType"] == "Detection"
+    assert "lastExec" in bed.state()["GLOBAL"]  # written by the transfer, not the tracks
+
+
+def test_failed_transfer_leaves_last_exec_and_still_makes_the_copies(bed, suite):
+    s = suite(setup={"DumpJSONs": 1, "DumpJSONsPath": r"C:\Dumps"})
+    (bed.drive_c / "Dumps").mkdir(exist_ok=True)
+    bed.run_env["ZENTRAK_COMMS_FAIL"] = "TransferFile"
+    result = bed.run(["/TestMode"])
+    assert result.exit_code == 0
+    assert log_lines(result.error_log) == [b"Fin de la ejecucion."]
+    assert "GLOBAL" not in bed.state() and "EVT1" not in bed.state()
+    dump = bed.drive_c / "Dumps" / "ZentrakDump.json"
+    assert dump.read_bytes().startswith(b'{"DeviceEvents":[{"EventType":"Installation"')
+    assert (bed.drive_c / "Dumps" / "Zentrak_Install.txt").exists()
+    assert s.documents() == []
+    assert not [p for p in bed.repository.iterdir() if p.name.startswith(MUID)]
+
+
+def test_exhausted_vpn_allowance_is_reported_once_a_day(bed, suite):
+    vpn = {"TrafficIsUnlimited": False, "TrafficRemaining": {"vt": "i8", "value": 0},
+           "TrafficLimit": {"vt": "i8", "value": 10240 * MiB}}
+    s = suite(fixture=sdk_fixture(vpn=vpn))
+    bed.run()
+    [post] = s.vpn_posts()
+    fields = query(post)
+    assert post["method"] == "POST"
+    assert fields["s_vpntraffic"] == "100" and fields["s_muid"] == MUID
+    assert fields["s_event"] == "VPNTrafficEvent" and fields["cr"] == "916"
+    assert bed.state()["VPN_Status"]["VPNEvent100"] == str(utc_now().day)
+    bed.run()
+    assert len(s.vpn_posts()) == 1
+
+
+def test_uninstall_within_two_days_sends_both_events_and_removes_the_marker(bed, suite):
+    s = suite(setup={"MainProductID": 1200, "VersionType": 3, "CustomID": "5"})
+    result = bed.run(["/TestMode", "/UNINSTALL"])
+    assert result.exit_code == 0
+    assert log_lines(result.ok_log)[0] == b"Se trata de un evento de desinstalacion."
+    [document] = s.documents()
+    assert [e["EventType"] for e in document["DeviceEvents"]] == ["Installation", "Uninstallation"]
+    assert not (bed.repository / "EvtsInstall.txt").exists()
+    kinds = [query(t)["event_type"] for t in s.tracks("track-campaign")]
+    assert kinds == ["unins_prev", "install", "unins"]
+
+
+def test_previous_uninstall_track_without_registry_values_is_still_sent(bed, suite):
+    s = suite(fixture=sdk_fixture(installed=utc_now() - timedelta(days=9)))
+    bed.run(["/UNINSTALL", "/x"])
+    previous = [t for t in s.tracks("track-campaign") if query(t)["event_type"] == "unins_prev"]
+    assert len(previous) == 1
+    assert query(previous[0])["ProductID"] == "0"
