@@ -305,15 +305,17 @@ class WineBed:
     def start(self, args: Sequence[str] = (), *, workdir: Optional[Path] = None,
               env: Optional[Mapping[str, str]] = None, timeout: float = 60.0,
               argv0: Optional[str] = None, trace_level: int = 5, trace_flags: int = 7,
-              program: Optional[str] = None) -> Started:
-        """Starts Zentrak.exe through the launcher; the run inherits this environment, the
-        given variables, and a trace file. argv0 replaces the program path as the first
-        token of the command line."""
+              program: Optional[str] = None, trace_file: bool = True,
+              sdk_journal: bool = True) -> Started:
+        """Starts Zentrak.exe (or another program) through the launcher; the run inherits
+        this environment, the given variables, a trace file and the stand-ins' journals
+        (trace_file and sdk_journal turn the first two off). argv0 replaces the program
+        path as the first token of the command line."""
         workdir = workdir or self.new_workdir()
         token = uuid.uuid4().hex
-        trace_file = self.scratch / ("trace-%s.jsonl" % token)
+        trace_path = self.scratch / ("trace-%s.jsonl" % token)
         exit_file = self.scratch / ("exit-%s.txt" % token)
-        sdk_journal = self.scratch / ("sdk-%s.jsonl" % token)
+        sdk_journal_path = self.scratch / ("sdk-%s.jsonl" % token)
         comms_journal = self.scratch / ("comms-%s.jsonl" % token)
         spec = self.scratch / ("launch-%s.txt" % token)
         program = program or self.program
@@ -322,10 +324,13 @@ class WineBed:
         spec.write_bytes("\n".join([program, command_line, self.windows_path(exit_file),
                                     str(int(timeout * 1000))]).encode("utf-8") + b"\n")
         run_env = dict(self.env)
-        run_env.update(ZENTRAK_TRACE_FILE=self.windows_path(trace_file),
-                       ZENTRAK_TRACE_LEVEL=str(trace_level), ZENTRAK_TRACE_FLAGS=str(trace_flags),
-                       TESSEL_STANDIN_JOURNAL=self.windows_path(sdk_journal),
-                       ZENTRAK_COMMS_JOURNAL=self.windows_path(comms_journal))
+        run_env.update(ZENTRAK_COMMS_JOURNAL=self.windows_path(comms_journal))
+        if trace_file:
+            run_env.update(ZENTRAK_TRACE_FILE=self.windows_path(trace_path),
+                           ZENTRAK_TRACE_LEVEL=str(trace_level),
+                           ZENTRAK_TRACE_FLAGS=str(trace_flags))
+        if sdk_journal:
+            run_env.update(TESSEL_STANDIN_JOURNAL=self.windows_path(sdk_journal_path))
         if self.fixture is not None:
             run_env["TESSEL_STANDIN_FIXTURE"] = self.windows_path(self.fixture)
         run_env.update(self.run_env)
@@ -334,7 +339,7 @@ class WineBed:
             ["wine", str(self.install_dir / "Launch.exe"), self.windows_path(spec)],
             env=run_env, cwd=workdir, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
             stderr=subprocess.PIPE)
-        return Started(process, workdir, trace_file, exit_file, sdk_journal, comms_journal,
+        return Started(process, workdir, trace_path, exit_file, sdk_journal_path, comms_journal,
                        time.monotonic(), self)
 
     def run(self, args: Sequence[str] = (), **kwargs) -> RunResult:
