@@ -48,7 +48,7 @@ demo: cross
 # Each fuzz target explores for FUZZ_SECONDS from its seed corpus (kept in fuzz/corpus;
 # what it finds goes to build/fuzz/corpus, crashing inputs to build/fuzz/artifacts).
 FUZZ_SECONDS ?= 120
-FUZZ_TARGETS := event_config state_time file_names documents
+FUZZ_TARGETS := event_config state_time file_names documents base64
 fuzz: fuzz-build
 	@mkdir -p build/fuzz/artifacts
 	@for t in $(FUZZ_TARGETS); do \

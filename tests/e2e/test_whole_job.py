@@ -1,13 +1,14 @@
 """The whole job against the stand-in suite: what the collectors received, what the
 comms library was handed, and what the run remembered in EvtsData.ini."""
 
+import shutil
 from datetime import timedelta
 
 import pytest
 
 from suite import (CUSTOM_ID, DEFAULT_CONFIG, MUID, PRODUCT_CODE, PRODUCT_TYPE, SUITE_VERSION,
                    report, sdk_fixture, start_suite, utc_now)
-from winebed import log_lines
+from winebed import SERVICE_HOST_KEY, Collector, log_lines
 
 INSTALLATION_MEMBERS = ["EventType", "MUID", "OSInfo", "SuiteID", "SuiteVersion",
                         "SuiteVersionNumber", "Country", "Language", "CustomID", "Products"]
@@ -120,6 +121,8 @@ def test_failed_detection_send_keeps_last_exec_and_marks_the_run_failed(bed, sui
 def test_failed_transfer_leaves_last_exec_and_still_makes_the_copies(bed, suite):
     s = suite(setup={"DumpJSONs": 1, "DumpJSONsPath": r"C:\Dumps"})
     (bed.drive_c / "Dumps").mkdir(exist_ok=True)
+    (bed.drive_c / "Backup").mkdir(exist_ok=True)
+    bed.registry({SERVICE_HOST_KEY: {"zentrak_backup": r"C:\Backup"}})
     bed.run_env["ZENTRAK_COMMS_FAIL"] = "TransferFile"
     result = bed.run(["/TestMode"])
     assert result.exit_code == 0
@@ -128,7 +131,25 @@ def test_failed_transfer_leaves_last_exec_and_still_makes_the_copies(bed, suite)
     dump = bed.drive_c / "Dumps" / "ZentrakDump.json"
     assert dump.read_bytes().startswith(b'{"DeviceEvents":[{"EventType":"Installation"')
     assert (bed.drive_c / "Dumps" / "Zentrak_Install.txt").exists()
+    [backup] = [p for p in (bed.drive_c / "Backup").iterdir() if p.name.startswith(MUID + "_")]
+    assert backup.read_bytes() == dump.read_bytes()
     assert s.documents() == []
+    shutil.rmtree(bed.drive_c / "Dumps")
+    shutil.rmtree(bed.drive_c / "Backup")
+
+
+def test_dump_without_a_folder_goes_to_the_root_of_the_current_drive(bed, suite):
+    suite(setup={"DumpJSONs": 1})
+    workdir = bed.drive_c / "work"
+    workdir.mkdir(exist_ok=True)
+    dump = bed.drive_c / "ZentrakDump.json"
+    dump.unlink(missing_ok=True)
+    bed.run(workdir=workdir)
+    assert dump.read_bytes().startswith(b'{"DeviceEvents":[')
+    assert (bed.drive_c / "Zentrak_Install.txt").exists()  # the track report beside it
+    dump.unlink()
+    (bed.drive_c / "Zentrak_Install.txt").unlink()
+    shutil.rmtree(workdir)
     assert not [p for p in bed.repository.iterdir() if p.name.startswith(MUID)]
 
 
@@ -165,3 +186,105 @@ def test_previous_uninstall_track_without_registry_values_is_still_sent(bed, sui
     previous = [t for t in s.tracks("track-campaign") if query(t)["event_type"] == "unins_prev"]
     assert len(previous) == 1
     assert query(previous[0])["ProductID"] == "0"
+
+
+# Each distance leaves a minute's margin for the time the run takes to start.
+@pytest.mark.parametrize("offset, due", [
+    (timedelta(hours=-47, minutes=1), True),
+    (timedelta(hours=-48), False),
+    (timedelta(hours=48, minutes=1), False),
+], ids=["1d23h-ago", "2d-ago", "2d-ahead"])
+def test_installation_event_is_due_for_less_than_two_whole_days(bed, suite, offset, due):
+    s = suite(fixture=sdk_fixture(installed=utc_now() + offset))
+    bed.run()
+    assert len(s.documents()) == (1 if due else 0)
+    assert (bed.repository / "EvtsInstall.txt").exists() == due
+
+
+def test_existing_marker_suppresses_the_installation_event(bed, suite):
+    s = suite()
+    bed.repository.mkdir(parents=True)
+    (bed.repository / "EvtsInstall.txt").write_bytes(b"2026-01-01T00:00:00")
+    bed.run()
+    assert s.documents() == [] and s.tracks() == []
+
+
+def test_installation_date_unreadable_at_delivery_leaves_the_event_due(bed, suite):
+    # The date is read for the installation window, then fails when the run records it.
+    fault = {"call": "Configuration.3", "match": "0x4012002", "hresult": "0x80004005", "from": 2}
+    s = suite(fixture=sdk_fixture(faults=[fault]))
+    result = bed.run()
+    assert result.exit_code == 0
+    assert len(s.documents()) == 1
+    assert bed.state()["EVT1"] == {"instDateTime": "", "Send": "1"}
+
+
+def test_failed_installation_track_goes_to_the_current_log(bed, suite):
+    s = suite()
+    bed.run_env["ZENTRAK_COMMS_FAIL"] = "SendTrack"
+    result = bed.run(["/TestMode"])
+    assert log_lines(result.ok_log) == [b"Obtenida la instancia del TESSEL.",
+                                        b"Error enviando el track de instalacion.",
+                                        b"JSON transferido.", b"Fin de la ejecucion."]
+    assert len(s.documents()) == 1  # the event is still delivered with the document
+
+
+def test_failed_detection_track_without_a_document_keeps_last_exec(bed, suite):
+    s = suite(fixture=sdk_fixture(installed=utc_now() - timedelta(days=5), reports=detections(3)),
+              config=dict(DEFAULT_CONFIG, SendDetectionEvent="false"))
+    bed.run_env["ZENTRAK_COMMS_FAIL"] = "SendTrack"
+    result = bed.run(["/TestMode"])
+    assert result.exit_code == 0
+    assert "GLOBAL" not in bed.state()
+    assert log_lines(result.error_log) == [b"Fin de la ejecucion."]
+    assert s.documents() == []
+
+
+def test_vpn_event_already_sent_on_this_day_number_is_not_sent_again(bed, suite):
+    vpn = {"TrafficIsUnlimited": False, "TrafficRemaining": {"vt": "i8", "value": 0},
+           "TrafficLimit": {"vt": "i8", "value": 10240 * MiB}}
+    s = suite(fixture=sdk_fixture(installed=utc_now() - timedelta(days=9), vpn=vpn))
+    bed.repository.mkdir(parents=True)
+    # The same day number, whatever the month it was written in.
+    (bed.repository / "EvtsData.ini").write_bytes(
+        b"[VPN_Status]\r\nVPNEvent100=%d\r\n" % utc_now().day)
+    bed.run()
+    assert s.vpn_posts() == []
+
+
+def test_vpn_event_goes_through_the_configured_proxy_without_credentials(bed, suite):
+    vpn = {"TrafficIsUnlimited": False, "TrafficRemaining": {"vt": "i8", "value": 2048 * MiB},
+           "TrafficLimit": {"vt": "i8", "value": 10240 * MiB}}
+    fixture = sdk_fixture(installed=utc_now() - timedelta(days=9), vpn=vpn)
+    fixture["config"].update({"0x4009014": "127.0.0.15:8080", "0x4009012": "user",
+                              "0x4009013": "secret"})
+    s = suite(fixture=fixture)
+    proxy = Collector(bed.scratch, "127.0.0.15", 8080, proxy=True)
+    try:
+        bed.run()
+        relayed = [r for r in proxy.requests() if "/ats/post.aspx" in r["target"]]
+    finally:
+        proxy.stop()
+    [post] = s.vpn_posts()
+    assert query(post)["s_vpntraffic"] == "80"
+    assert len(relayed) == 1
+    assert relayed[0]["target"].startswith("http://127.0.0.12/ats/post.aspx?cr=916")
+    assert not any(k.lower() == "proxy-authorization" for k in relayed[0]["headers"])
+
+
+def test_without_an_activation_context_the_registered_sdk_is_used(bed, suite):
+    # A missing assembly manifest makes the activation context fail; the class is then
+    # found through its registration.
+    manifest = bed.install_dir / "PirxaApi.tlb.manifest"
+    saved = manifest.read_bytes()
+    manifest.unlink()
+    bed.wine("regsvr32", "/s", r"C:\Zentrak\TesselApi.dll")
+    try:
+        s = suite()
+        result = bed.run(["/TestMode"])
+    finally:
+        bed.wine("regsvr32", "/s", "/u", r"C:\Zentrak\TesselApi.dll", check=False)
+        manifest.write_bytes(saved)
+    assert result.exit_code == 0
+    assert b"JSON transferido." in result.ok_log
+    assert len(s.documents()) == 1

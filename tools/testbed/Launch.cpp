@@ -64,8 +64,22 @@ int wmain(int argc, wchar_t** argv) {
   }
   const zentrak::UniqueHandle thread(process.hThread);
   const zentrak::UniqueHandle child(process.hProcess);
+  // The peak working set is sampled while the program runs: once it has ended, Wine
+  // no longer reports it.
+  std::size_t peak = 0;
+  const ULONGLONG deadline = ::GetTickCount64() + limit;
+  DWORD wait = WAIT_TIMEOUT;
+  while (wait == WAIT_TIMEOUT && ::GetTickCount64() < deadline) {
+    PROCESS_MEMORY_COUNTERS memory{};
+    memory.cb = sizeof(memory);
+    if (::GetProcessMemoryInfo(child.get(), &memory, sizeof(memory)) &&
+        memory.PeakWorkingSetSize > peak) {
+      peak = memory.PeakWorkingSetSize;
+    }
+    wait = ::WaitForSingleObject(child.get(), 2);
+  }
   std::string result;
-  if (::WaitForSingleObject(child.get(), limit) == WAIT_TIMEOUT) {
+  if (wait == WAIT_TIMEOUT) {
     ::TerminateProcess(child.get(), 0xDEAD);
     ::WaitForSingleObject(child.get(), INFINITE);
     result = "timeout";
@@ -75,12 +89,9 @@ int wmain(int argc, wchar_t** argv) {
     result = std::to_string(static_cast<long>(static_cast<LONG>(code)));
   }
   ::QueryPerformanceCounter(&ended);
-  PROCESS_MEMORY_COUNTERS memory{};
-  memory.cb = sizeof(memory);
-  ::GetProcessMemoryInfo(child.get(), &memory, sizeof(memory));
   const long long elapsed_us = (ended.QuadPart - started.QuadPart) * 1000000 / frequency.QuadPart;
   result += "\nelapsed_us=" + std::to_string(elapsed_us) +
-            "\npeak_working_set=" + std::to_string(memory.PeakWorkingSetSize) + "\n";
+            "\npeak_working_set=" + std::to_string(peak) + "\n";
   WriteResult(result_path, result);
   return 0;
 }

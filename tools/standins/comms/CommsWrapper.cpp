@@ -108,8 +108,9 @@ class Line {
   void Error(const std::string& what) { errors_.push_back(what); }
   [[nodiscard]] bool HasErrors() const { return !errors_.empty(); }
 
-  // Appends the line to the journal, opened and closed per call so a reader sees every
-  // finished call.
+  // Appends the line to the journal. The file stays open (opening a file per call costs
+  // more under Wine than the program's own work) and is flushed per line, so a reader
+  // still sees every finished call; a changed journal variable opens the new file.
   void Write(bool result) {
     std::string errors = "[";
     for (std::size_t i = 0; i < errors_.size(); ++i) {
@@ -119,12 +120,17 @@ class Line {
     Add("errors", errors);
     Bool("result", result);
     const std::wstring path = Environment(L"ZENTRAK_COMMS_JOURNAL");
-    if (path.empty()) return;
-    if (std::FILE* file = ::_wfopen(path.c_str(), L"ab")) {
-      const std::string line = text_ + "}\n";
-      std::fwrite(line.data(), 1, line.size(), file);
-      std::fclose(file);
+    static std::wstring open_path;
+    static std::FILE* file = nullptr;
+    if (path != open_path) {
+      if (file != nullptr) std::fclose(file);
+      file = path.empty() ? nullptr : ::_wfopen(path.c_str(), L"ab");
+      open_path = path;
     }
+    if (file == nullptr) return;
+    const std::string line = text_ + "}\n";
+    std::fwrite(line.data(), 1, line.size(), file);
+    std::fflush(file);
   }
 
  private:
