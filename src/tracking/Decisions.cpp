@@ -40,14 +40,13 @@ VpnEvent DecideVpnEvent(const VpnTraffic& traffic, VpnSwitches& switches, bool s
   return due_80 ? VpnEvent::k80 : VpnEvent::kNone;
 }
 
-std::wstring VpnEventAddress(std::wstring_view statistics_host, std::wstring_view muid,
+std::wstring VpnEventAddress(std::wstring_view endpoint, std::wstring_view muid,
                              const run::CivilTime& t, VpnEvent event) {
   wchar_t date[64] = {};
   std::swprintf(date, 64, L"%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
                 t.minute, t.second);
-  std::wstring address = L"http://";
-  address += statistics_host;
-  address += L"/ats/post.aspx?cr=916&fm=84&s_muid=";
+  std::wstring address(endpoint);
+  address += L"?cr=916&fm=84&s_muid=";
   address += muid;
   address += L"&s_event=VPNTrafficEvent&s_eventdate=";
   address += date;

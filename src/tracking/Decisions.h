@@ -40,9 +40,10 @@ struct VpnSwitches {
 [[nodiscard]] VpnEvent DecideVpnEvent(const VpnTraffic& traffic, VpnSwitches& switches,
                                       bool sent_80_today, bool sent_100_today) noexcept;
 
-// The statistics endpoint's address for the event, with the event time formatted
-// "%04d-%02d-%02d %02d:%02d:%02d" (the space is escaped by the HTTP library).
-[[nodiscard]] std::wstring VpnEventAddress(std::wstring_view statistics_host, std::wstring_view muid,
+// The address of the event: the statistics endpoint and the query, with the event time
+// formatted "%04d-%02d-%02d %02d:%02d:%02d" (the space is escaped by the HTTP library).
+// Nothing is percent-encoded here.
+[[nodiscard]] std::wstring VpnEventAddress(std::wstring_view endpoint, std::wstring_view muid,
                                            const run::CivilTime& utc, VpnEvent event);
 
 }  // namespace zentrak::tracking

@@ -8,13 +8,14 @@
 
 #include "hostsdk/Variant.h"
 #include "run/RunState.h"
-#include "support/BuildSettings.h"
 #include "support/ComError.h"
 #include "support/ScopedBstr.h"
 #include "support/ScopedVariant.h"
 #include "support/Unique.h"
 #include "tracking/Decisions.h"
 #include "tracking/EventTracker.h"
+#include "transport/Endpoints.h"
+#include "transport/HttpDownload.h"
 
 namespace zentrak::tracking {
 namespace {
@@ -58,20 +59,13 @@ bool PostWithoutBody(const std::wstring& address, const std::wstring& proxy_serv
       proxy_server.empty() ? WINHTTP_NO_PROXY_NAME : proxy_server.c_str(),
       WINHTTP_NO_PROXY_BYPASS, 0));
   if (!session) return false;
-  URL_COMPONENTS parts{};
-  parts.dwStructSize = sizeof(parts);
-  parts.dwSchemeLength = parts.dwHostNameLength = parts.dwUserNameLength =
-      parts.dwPasswordLength = parts.dwUrlPathLength = parts.dwExtraInfoLength = static_cast<DWORD>(-1);
-  if (!::WinHttpCrackUrl(address.c_str(), 0, 0, &parts) || parts.lpszHostName == nullptr ||
-      parts.lpszUrlPath == nullptr) {
-    return false;
-  }
-  const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
-  const std::wstring object(parts.lpszUrlPath);  // the query string is part of it
+  const auto url = transport::CrackUrl(address);
+  if (!url) return false;
   const UniqueWinHttpHandle connection(
-      ::WinHttpConnect(session.get(), host.c_str(), INTERNET_DEFAULT_PORT, 0));
+      ::WinHttpConnect(session.get(), url->host.c_str(), INTERNET_DEFAULT_PORT, 0));
   if (!connection) return false;
-  const UniqueWinHttpHandle request(::WinHttpOpenRequest(connection.get(), L"POST", object.c_str(),
+  const UniqueWinHttpHandle request(::WinHttpOpenRequest(connection.get(), L"POST",
+                                                         url->object.c_str(),
                                                          nullptr, WINHTTP_NO_REFERER,
                                                          WINHTTP_DEFAULT_ACCEPT_TYPES, 0));
   if (!request) return false;
@@ -130,7 +124,7 @@ bool EventTracker::CheckVpnTraffic(const hostsdk::HostEntry& host, bool& vpn_eve
     proxy.server.clear();  // no readable proxy: the event goes directly
   }
   const std::wstring address = VpnEventAddress(
-      build::kStatisticsHost, muid_,
+      transport::StatisticsPostUrl(), muid_,
       run::CivilTime{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, 0},
       event);
   if (!PostWithoutBody(address, proxy.server)) return false;

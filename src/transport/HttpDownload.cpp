@@ -11,12 +11,6 @@
 #include "transport/TransportTracePoints.h"
 
 namespace zentrak::transport {
-namespace {
-
-struct CrackedUrl {
-  std::wstring host;
-  std::wstring object;  // path, query and anything after it
-};
 
 std::optional<CrackedUrl> CrackUrl(const std::wstring& url) {
   URL_COMPONENTS parts{};
@@ -37,6 +31,8 @@ std::optional<CrackedUrl> CrackUrl(const std::wstring& url) {
   }
   return cracked;
 }
+
+namespace {
 
 // Deletes any old file and writes the response body to a new one. A destination that
 // cannot be deleted or created fails before anything is written, so the body is never

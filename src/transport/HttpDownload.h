@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "hostsdk/ProxySettings.h"
@@ -11,6 +12,15 @@ namespace zentrak::transport {
 // Far above any configuration file: a longer body fails the download instead of
 // filling the disk.
 inline constexpr std::uint64_t kMaxDownloadBytes = 64ull * 1024 * 1024;
+
+// What a request needs of a URL: its host, and the object name from the first character
+// of the path to the end (the query and anything after it included). Scheme, port and
+// credentials written in the URL play no part. None when WinHttpCrackUrl rejects it.
+struct CrackedUrl {
+  std::wstring host;
+  std::wstring object;
+};
+[[nodiscard]] std::optional<CrackedUrl> CrackUrl(const std::wstring& url);
 
 // True only when a 200 came back and its whole body was written to `destination`, which
 // is deleted first. The request goes as plain HTTP to port 80 whatever the URL says,

@@ -26,3 +26,20 @@ def bed(winebed: WineBed) -> WineBed:
     winebed.clean()
     winebed.service_start()
     return winebed
+
+
+@pytest.fixture
+def suite(bed):
+    """Starts the stand-in suite (suite.start_suite) with the given fixture, event
+    configuration and setup values; its collectors stop with the scenario."""
+    from suite import start_suite
+
+    started = []
+
+    def start(**kwargs):
+        started.append(start_suite(bed, **kwargs))
+        return started[-1]
+
+    yield start
+    for s in started:
+        s.stop()

@@ -8,26 +8,22 @@ from datetime import timedelta
 
 import pytest
 
-from suite import CONFIG_HOST, DEFAULT_CONFIG, report, sdk_fixture, start_suite, utc_now
+from suite import CONFIG_HOST, DEFAULT_CONFIG, report, sdk_fixture, utc_now
 from winebed import log_lines
 
 CONFIG_ERROR = "Error obteniendo la configuraci\u00f3n del evento.".encode("latin-1")
 
 
 @pytest.fixture
-def suite(bed):
-    started = []
+def suite(suite):
+    """The stand-in suite with an old installation and one detection to track."""
 
     def start(**kwargs):
         kwargs.setdefault("fixture", sdk_fixture(installed=utc_now() - timedelta(days=9),
                                                  reports=[report(0x100003, utc_now(), 1, 2)]))
-        s = start_suite(bed, **kwargs)
-        started.append(s)
-        return s
+        return suite(**kwargs)
 
-    yield start
-    for s in started:
-        s.stop()
+    return start
 
 
 def config_requests(s):

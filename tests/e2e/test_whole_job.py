@@ -7,7 +7,7 @@ from datetime import timedelta
 import pytest
 
 from suite import (CUSTOM_ID, DEFAULT_CONFIG, MUID, PRODUCT_CODE, PRODUCT_TYPE, SUITE_VERSION,
-                   report, sdk_fixture, start_suite, utc_now)
+                   report, sdk_fixture, utc_now)
 from winebed import SERVICE_HOST_KEY, Collector, log_lines
 
 INSTALLATION_MEMBERS = ["EventType", "MUID", "OSInfo", "SuiteID", "SuiteVersion",
@@ -16,20 +16,6 @@ OS_MEMBERS = ["Platform", "OSMajorVer", "OSMinorVer", "SPMajorVer", "SPMinorVer"
               "OSx64", "NetVersionInstalled", "NetFrameworkRealVersion", "W10BuildNumber"]
 
 MiB = 1024 * 1024
-
-
-@pytest.fixture
-def suite(bed):
-    started = []
-
-    def start(**kwargs):
-        s = start_suite(bed, **kwargs)
-        started.append(s)
-        return s
-
-    yield start
-    for s in started:
-        s.stop()
 
 
 def query(request) -> dict:

@@ -317,11 +317,11 @@ class WineBed:
         exit_file = self.scratch / ("exit-%s.txt" % token)
         sdk_journal_path = self.scratch / ("sdk-%s.jsonl" % token)
         comms_journal = self.scratch / ("comms-%s.jsonl" % token)
-        spec = self.scratch / ("launch-%s.txt" % token)
+        launch_file = self.scratch / ("launch-%s.txt" % token)
         program = program or self.program
         first = argv0 if argv0 is not None else '"%s"' % program
         command_line = " ".join([first, *[_quote(a) for a in args]])
-        spec.write_bytes("\n".join([program, command_line, self.windows_path(exit_file),
+        launch_file.write_bytes("\n".join([program, command_line, self.windows_path(exit_file),
                                     str(int(timeout * 1000))]).encode("utf-8") + b"\n")
         run_env = dict(self.env)
         run_env.update(ZENTRAK_COMMS_JOURNAL=self.windows_path(comms_journal))
@@ -336,7 +336,7 @@ class WineBed:
         run_env.update(self.run_env)
         run_env.update(env or {})
         process = subprocess.Popen(
-            ["wine", str(self.install_dir / "Launch.exe"), self.windows_path(spec)],
+            ["wine", str(self.install_dir / "Launch.exe"), self.windows_path(launch_file)],
             env=run_env, cwd=workdir, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
             stderr=subprocess.PIPE)
         return Started(process, workdir, trace_path, exit_file, sdk_journal_path, comms_journal,

@@ -52,7 +52,8 @@ TEST(VpnDecision, DueHundredPercentEventClearsTheEightyPercentSwitch) {
 }
 
 TEST(VpnDecision, AddressCarriesTheEventInItsQuery) {
-  EXPECT_EQ(VpnEventAddress(L"127.0.0.12", L"M-1", run::CivilTime{2018, 3, 5, 7, 6, 2, 0},
+  EXPECT_EQ(VpnEventAddress(L"http://127.0.0.12/ats/post.aspx", L"M-1",
+                            run::CivilTime{2018, 3, 5, 7, 6, 2, 0},
                             VpnEvent::k100),
             L"http://127.0.0.12/ats/post.aspx?cr=916&fm=84&s_muid=M-1&s_event=VPNTrafficEvent"
             L"&s_eventdate=2018-03-05 07:06:02&s_vpntraffic=100");

@@ -104,10 +104,12 @@ class ScratchFolder {
 };
 
 // The stand-in library's settings for one test, with a journal of its own. Everything
-// is cleared again at the end.
+// is cleared again at the end. The library keeps a journal open until the variable
+// names another file, so each test's journal has a name of its own.
 class StandinSettings {
  public:
-  explicit StandinSettings(const ScratchFolder& folder) : journal_(folder.File(L"journal.jsonl")) {
+  explicit StandinSettings(const ScratchFolder& folder)
+      : journal_(folder.File((L"journal-" + std::to_wstring(NextJournal()) + L".jsonl").c_str())) {
     ::DeleteFileW(journal_.c_str());
     ::SetEnvironmentVariableW(L"ZENTRAK_COMMS_JOURNAL", journal_.c_str());
     Fail(L"");
@@ -122,6 +124,11 @@ class StandinSettings {
   }
   StandinSettings(const StandinSettings&) = delete;
   StandinSettings& operator=(const StandinSettings&) = delete;
+
+  static int NextJournal() {
+    static int count = 0;
+    return ++count;
+  }
 
   void Fail(const std::wstring& operations) {
     ::SetEnvironmentVariableW(L"ZENTRAK_COMMS_FAIL",
