@@ -142,9 +142,9 @@ class WineBed:
             WINEDLLOVERRIDES="mscoree,mshtml=",
         )
         for name in ("ZENTRAK_TRACE_FILE", "ZENTRAK_TRACE_LEVEL", "ZENTRAK_TRACE_FLAGS",
-                     "cfgeventfile", "filemd5", "TESSEL_STANDIN_FIXTURE", "TESSEL_STANDIN_JOURNAL",
-                     "ZENTRAK_COMMS_JOURNAL", "ZENTRAK_COMMS_FAIL", "ZENTRAK_COMMS_DELIVER",
-                     "ZENTRAK_COMMS_COLLECTOR"):
+                     "ZENTRAK_COMMS_DELAY_MS", "cfgeventfile", "filemd5",
+                     "TESSEL_STANDIN_FIXTURE", "TESSEL_STANDIN_JOURNAL", "ZENTRAK_COMMS_JOURNAL",
+                     "ZENTRAK_COMMS_FAIL", "ZENTRAK_COMMS_DELIVER", "ZENTRAK_COMMS_COLLECTOR"):
             self.env.pop(name, None)
         # Per scenario: the stand-in SDK's fixture and variables every run gets.
         self.fixture: Optional[Path] = None

@@ -296,6 +296,9 @@ class TransferChannel final {
     for (unsigned char c : bytes) content += static_cast<wchar_t>(c);
     line.Add("content", read ? JsonString(content) : "null");
     line.Number("size", static_cast<long long>(bytes.size()));
+    // A slow service, for runs that must overlap.
+    const std::wstring delay = Environment(L"ZENTRAK_COMMS_DELAY_MS");
+    if (!delay.empty()) ::Sleep(static_cast<DWORD>(std::wcstoul(delay.c_str(), nullptr, 10)));
     bool ok = !line.HasErrors() && !FailRequested(L"TransferFile");
     if (ok && DeliveryMode()) {
       std::wstring collector = Environment(L"ZENTRAK_COMMS_COLLECTOR");
