@@ -17,7 +17,7 @@ std::wstring SuiteVersionNumber(std::wstring_view suite_version) {
 std::wstring ActivationDateText(int day, int month, int year) {
   wchar_t buffer[64] = {};
   std::swprintf(buffer, 64, L"%02d-%02d-%04d", day, month, year);
-  const std::wstring text(buffer);
+  std::wstring text(buffer);
   // Parts out of their two- and four-digit widths cannot come from a date; keep them whole.
   if (text.size() != 10) return text;
   return text.substr(6, 4) + L"-" + text.substr(3, 2) + L"-" + text.substr(0, 2);

@@ -231,6 +231,7 @@ int Run(int argc, wchar_t** argv) noexcept {
   int code = kExitCompleted;
   try {
     std::vector<std::wstring_view> args;
+    args.reserve(argc > 0 ? static_cast<std::size_t>(argc) : 0);
     for (int i = 0; i < argc; ++i) args.emplace_back(argv[i] != nullptr ? argv[i] : L"");
     code = RunSteps(args);
   } catch (...) {

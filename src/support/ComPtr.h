@@ -40,6 +40,7 @@ class ComPtr {
     return *this;
   }
   ComPtr& operator=(ComPtr&& other) noexcept {
+    // cppcheck-suppress accessMoved  ; the address is compared before anything is moved
     if (this != &other) ComPtr(std::move(other)).swap(*this);
     return *this;
   }
