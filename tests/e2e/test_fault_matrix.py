@@ -1,0 +1,192 @@
+"""One failure at a time, in the stand-in SDK, the stand-in comms library, the
+configuration server and the statistics endpoint: each run ends with its exit code, and
+the run state holds nothing that was not delivered."""
+
+from datetime import timedelta
+
+import pytest
+
+from suite import CONFIG_HOST, STATS_HOST, report, sdk_fixture, utc_now
+from winebed import Collector, log_lines
+
+MiB = 1024 * 1024
+END = b"Fin de la ejecucion."
+NO_TRACKING = b"Error inicializando el sistema de tracking."
+E_FAIL = "0x80004005"
+S_FALSE = "0x1"
+
+
+def fixture(**changes):
+    """An installation two hours old, three detections, VPN traffic exhausted."""
+    now = utc_now()
+    reports = [report(0x100003, now - timedelta(minutes=30 - i), 40 + i, 50) for i in range(3)]
+    vpn = {"TrafficIsUnlimited": False, "TrafficRemaining": {"vt": "i8", "value": 0},
+           "TrafficLimit": {"vt": "i8", "value": 10240 * MiB}}
+    f = sdk_fixture(reports=reports, vpn=vpn)
+    f.update(changes)
+    return f
+
+
+def assert_state_holds_only_what_was_delivered(bed, s):
+    state = bed.state()
+    events = [e["EventType"] for d in s.documents() for e in d["DeviceEvents"]]
+    if "EVT1" in state:
+        assert "Installation" in events, state
+    if "VPN_Status" in state:
+        assert s.vpn_posts(), state
+    if "GLOBAL" in state:
+        assert events or s.tracks("track-detections"), state
+
+
+def last_message(result):
+    return (log_lines(result.error_log) or log_lines(result.ok_log))[-1:]
+
+
+def fault(call, hresult=E_FAIL, match=None):
+    rule = {"call": call, "hresult": hresult}
+    if match is not None:
+        rule["match"] = match
+    return {"faults": [rule]}
+
+
+# (name, fixture changes, documents delivered, ends with "Fin de la ejecucion.")
+SDK_ROWS = [
+    ("initialise-fails", fault("HostEntry.1"), 1, True),
+    ("every-create-fails", fault("HostEntry.3"), 0, True),
+    ("no-configuration", {"missing_progids": ["Tessel.Configuration"]}, 0, True),
+    ("no-license", {"missing_progids": ["Tessel.License"]}, 0, True),
+    ("no-reports", {"missing_progids": ["Tessel.Reports"]}, 1, True),
+    ("no-extended-action", {"missing_progids": ["Tessel.ExtendedAction"]}, 1, True),
+    ("no-date-filter", {"missing_progids": ["Tessel.DateTimeFilterObject"]}, 1, True),
+    ("no-list", {"missing_progids": ["Tessel.List"]}, 1, True),
+    ("no-string-map", {"missing_progids": ["Tessel.StringMap"]}, 1, True),
+    ("no-vpn-object", {"missing_progids": ["VPN_GetTraffic"]}, 1, True),
+    ("configuration-fails", fault("Configuration.3"), 1, True),
+    ("configuration-s-false", fault("Configuration.3", S_FALSE), 1, True),
+    ("license-fails", fault("License.3"), 0, True),
+    ("license-s-false", fault("License.3", S_FALSE), 0, True),
+    ("products-map-fails", fault("LicenceMap.12", match="Products"), 0, True),
+    ("pair-count-fails", fault("LicenceMap.4"), 0, True),
+    ("query-fails", fault("Reports.1"), 1, True),
+    ("query-s-false", fault("Reports.1", S_FALSE), 1, True),
+    ("page-request-fails", fault("Reports.4"), 1, True),
+    ("action-refused", fault("ExtendedAction.7"), 1, True),
+    ("start-date-refused", fault("DateTimeFilterObject.20", S_FALSE), 1, True),
+    ("end-date-refused", fault("DateTimeFilterObject.21"), 1, True),
+    ("entry-fails", fault("List.10"), 1, True),
+    ("entry-key-fails", fault("EntryMap.12"), 1, True),
+    ("date-value-fails", fault("DateValue.20"), 1, True),
+    ("report-time-not-a-date-object",
+     {"reports": [{"EventId": 0x100003, "ReportDateTime": 5, "DetectionID": 1, "MalwareID": 2}]},
+     1, True),
+    ("traffic-limit-not-a-number",
+     {"vpn": {"TrafficIsUnlimited": False, "TrafficRemaining": {"vt": "i8", "value": 0},
+              "TrafficLimit": "lots"}}, 1, True),
+    ("traffic-flag-not-a-flag",
+     {"vpn": {"TrafficIsUnlimited": "maybe", "TrafficRemaining": {"vt": "i8", "value": 0},
+              "TrafficLimit": {"vt": "i8", "value": 10240 * MiB}}}, 1, True),
+]
+
+
+@pytest.mark.parametrize("changes, documents, ends", [r[1:] for r in SDK_ROWS],
+                         ids=[r[0] for r in SDK_ROWS])
+def test_stand_in_sdk_failing_at_one_call(bed, suite, changes, documents, ends):
+    s = suite(fixture=fixture(**changes))
+    result = bed.run(["/TestMode"])
+    assert result.exit_code == 0
+    assert (last_message(result) == [END]) == ends
+    assert len(s.documents()) == documents
+    assert_state_holds_only_what_was_delivered(bed, s)
+
+
+def test_licence_version_type_that_does_not_convert_ends_the_run_with_nothing_sent(bed, suite):
+    products = {"KSUITE": {"VersionType": 3, "Licenses": {
+        "AC-1": {"VersionType": "not a number", "ClientID": "C"}}}}
+    s = suite(fixture=fixture(products=products))
+    result = bed.run(["/TestMode"])
+    assert result.exit_code == 0
+    assert 26 in result.trace_numbers()
+    assert s.documents() == [] and bed.state() == {}
+
+
+# (failing operation, exit code, documents received, "lastExec" written). A failed
+# transfer leaves "lastExec" to the detection tracks, which were delivered.
+COMMS_ROWS = [
+    ("GetUtil", -1, 0, False),
+    ("OpenChannel", 0, 0, True),
+    ("TransferFile", 0, 0, True),
+    ("CloseChannel", 0, 1, True),  # the library delivered, but did not report it
+    ("CreateTrackRequest", 0, 1, True),
+    ("SetTrackFields", 0, 1, True),
+    ("BeginParameters", 0, 1, True),
+    ("AddTrackParameter:2", 0, 1, True),
+    ("SendTrack", 0, 1, True),
+]
+
+
+@pytest.mark.parametrize("operation, code, documents, last_exec", COMMS_ROWS,
+                         ids=[r[0] for r in COMMS_ROWS])
+def test_stand_in_comms_library_failing_at_one_operation(bed, suite, operation, code, documents,
+                                                         last_exec):
+    s = suite(fixture=fixture())
+    bed.run_env["ZENTRAK_COMMS_FAIL"] = operation
+    result = bed.run(["/TestMode"])
+    assert result.exit_code == code
+    if code == -1:
+        assert log_lines(result.error_log) == [NO_TRACKING]
+    assert len(s.documents()) == documents
+    assert ("lastExec" in bed.state().get("GLOBAL", {})) == last_exec
+    if code == 0 and operation in ("OpenChannel", "TransferFile", "CloseChannel"):
+        assert "EVT1" not in bed.state()  # the installation stays due
+    assert_state_holds_only_what_was_delivered(bed, s)
+
+
+def test_missing_comms_library_stops_the_run(bed, suite):
+    s = suite(fixture=fixture())
+    library = bed.install_dir / "CommsWrapper.dll"
+    saved = library.read_bytes()
+    library.unlink()
+    try:
+        result = bed.run(["/TestMode"])
+    finally:
+        library.write_bytes(saved)
+    assert result.exit_code == -1
+    assert log_lines(result.error_log) == [NO_TRACKING]
+    assert s.documents() == [] and bed.state() == {}
+
+
+CONFIG_ROWS = ["404", "500", "401", "407,407", "cut", "endless", "close", "refused"]
+
+
+@pytest.mark.parametrize("answer", CONFIG_ROWS)
+def test_configuration_server_failing_leaves_an_empty_configuration(bed, suite, answer):
+    s = suite(fixture=fixture())
+    s.config.stop()
+    if answer != "refused":
+        s.config = Collector(bed.scratch, CONFIG_HOST, serve=s.served,
+                             script=["/cfg/events.json=" + answer])
+    result = bed.run(["/TestMode"], timeout=90)
+    assert result.exit_code == 0
+    [document] = s.documents()  # the installation, but no detections: no filters
+    assert [e["EventType"] for e in document["DeviceEvents"]] == ["Installation"]
+    assert s.tracks("track-detections") == []
+    assert_state_holds_only_what_was_delivered(bed, s)
+
+
+def test_configuration_served_empty_is_not_a_configuration(bed, suite):
+    s = suite(fixture=fixture())
+    s.serve_config(b"")
+    result = bed.run(["/TestMode"])
+    assert result.exit_code == 0
+    assert 26 in result.trace_numbers()
+    assert s.documents() == [] and s.tracks() == []
+
+
+def test_statistics_endpoint_refusing_the_vpn_post_changes_no_state(bed, suite):
+    s = suite(fixture=fixture())
+    s.stats.stop()
+    result = bed.run()
+    assert result.exit_code == 0
+    assert "VPN_Status" not in bed.state()
+    assert len(s.documents()) == 1
+    s.stats = Collector(bed.scratch, STATS_HOST)  # for the suite's own stop
