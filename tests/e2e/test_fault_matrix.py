@@ -7,7 +7,8 @@ from datetime import timedelta
 import pytest
 
 from suite import CONFIG_HOST, STATS_HOST, report, sdk_fixture, utc_now
-from winebed import Collector, log_lines
+from winebed import (AGENT_DEFAULTS_KEY, SERVICE_HOST_KEY, SETUP_KEY, UIDS_KEY, Collector,
+                     RegValue, log_lines)
 
 MiB = 1024 * 1024
 END = b"Fin de la ejecucion."
@@ -190,3 +191,66 @@ def test_statistics_endpoint_refusing_the_vpn_post_changes_no_state(bed, suite):
     assert "VPN_Status" not in bed.state()
     assert len(s.documents()) == 1
     s.stats = Collector(bed.scratch, STATS_HOST)  # for the suite's own stop
+
+
+def too_long(units):
+    """A text one character longer than a buffer of that many units, terminator included."""
+    return "x" * units
+
+
+def unterminated(units):
+    """A REG_SZ filling the buffer without its terminator."""
+    return RegValue(1, ("y" * units).encode("utf-16-le"))
+
+
+# (key, value name, stored value, exit code). Every value the run reads from the setup,
+# the agent and the service host; a value that does not fit or is of the wrong type
+# counts as not read.
+REGISTRY_ROWS = [
+    ("setup", "Path", 7, -1),
+    ("setup", "Path", too_long(260), -1),
+    ("setup", "Path", unterminated(260), -1),
+    ("setup", "DumpJSONs", "1", 0),
+    ("setup", "DumpJSONs", RegValue(3, b"\x01\x00\x00\x00\x00"), 0),
+    ("setup", "DumpJSONsPath", too_long(260), 0),
+    ("setup", "DumpJSONsPath", 5, 0),
+    ("uids", "InstUID", too_long(260), 0),
+    ("uids", "InstUID", unterminated(260), 0),
+    ("uids", "InstUID", 9, 0),
+    ("uids", "MUID", too_long(130), 0),
+    ("setup", "MainProductID", "1200", 0),
+    ("setup", "VersionType", RegValue(3, b"\x01\x02\x03\x04\x05"), 0),
+    ("setup", "CustomID", too_long(130), 0),
+    ("setup", "CustomID", 5, 0),
+    ("host", "zentrak_backup", too_long(513), 0),
+    ("host", "zentrak_backup", 3, 0),
+    ("agent", "Hostname", too_long(130), 0),
+    ("agent", "Hostname", "123456789", 0),
+    ("agent", "Hostname", 77, 0),
+]
+KEYS = {"setup": SETUP_KEY, "uids": UIDS_KEY, "host": SERVICE_HOST_KEY,
+        "agent": AGENT_DEFAULTS_KEY}
+
+
+@pytest.mark.parametrize("key, name, value, code", REGISTRY_ROWS,
+                         ids=["%s-%s-%d" % (r[0], r[1], i) for i, r in enumerate(REGISTRY_ROWS)])
+def test_registry_value_missing_of_the_wrong_type_or_too_long(bed, suite, key, name, value, code):
+    s = suite(fixture=fixture(), setup={"MainProductID": 1200, "CustomID": "5"})
+    bed.registry({KEYS[key]: {name: value}})
+    result = bed.run(["/TestMode", "/UNINSTALL"] if key in ("setup", "uids") else ["/TestMode"])
+    assert result.exit_code == code
+    if code == 0:
+        assert last_message(result) == [END]
+        assert len(s.documents()) == 1
+    assert_state_holds_only_what_was_delivered(bed, s)
+
+
+def test_missing_dump_and_backup_folders_lose_only_the_copies(bed, suite):
+    s = suite(fixture=fixture(), setup={"DumpJSONs": 1, "DumpJSONsPath": r"C:\NoSuchDumps"})
+    bed.registry({SERVICE_HOST_KEY: {"zentrak_backup": r"C:\NoSuchBackup"}})
+    result = bed.run(["/TestMode"])
+    assert result.exit_code == 0
+    assert last_message(result) == [END]
+    assert len(s.documents()) == 1
+    assert not [p for p in bed.repository.iterdir() if p.name.startswith("MUID-0001_")]
+    assert not (bed.drive_c / "NoSuchDumps").exists()
