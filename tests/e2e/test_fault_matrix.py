@@ -83,6 +83,18 @@ SDK_ROWS = [
     ("traffic-limit-not-a-number",
      {"vpn": {"TrafficIsUnlimited": False, "TrafficRemaining": {"vt": "i8", "value": 0},
               "TrafficLimit": "lots"}}, 1, True),
+    ("list-count-fails", fault("List.4"), 1, True),
+    ("list-walk-count-fails", fault("List.5"), 1, True),
+    ("page-request-s-false-without-a-list", fault("Reports.4", S_FALSE), 1, True),
+    ("licence-key-fails", fault("LicenceMap.10"), 0, True),
+    ("licence-value-fails", fault("LicenceMap.11"), 0, True),
+    ("muid-not-a-text", {"config": dict(fixture()["config"], **{"0x4009701": 12})}, 1, True),
+    # An object expected and a number given raises the COM error while the session is
+    # built: the run ends through its catch-all.
+    ("reports-object-is-a-number",
+     {"faults": [{"call": "HostEntry.3", "match": "Tessel.Reports", "hresult": "0x0",
+                  "value": 5}]}, 0, False),
+    ("host-entry-not-creatable", {"faults": [{"call": "HostEntry.create"}]}, 0, False),
     ("traffic-flag-not-a-flag",
      {"vpn": {"TrafficIsUnlimited": "maybe", "TrafficRemaining": {"vt": "i8", "value": 0},
               "TrafficLimit": {"vt": "i8", "value": 10240 * MiB}}}, 1, True),
@@ -242,6 +254,18 @@ def test_registry_value_missing_of_the_wrong_type_or_too_long(bed, suite, key, n
     if code == 0:
         assert last_message(result) == [END]
         assert len(s.documents()) == 1
+    assert_state_holds_only_what_was_delivered(bed, s)
+
+
+def test_document_file_that_cannot_be_created_fails_the_transfer(bed, suite):
+    f = fixture()
+    f["config"]["0x4009701"] = "M" * 300  # the MUID prefix makes the name too long
+    s = suite(fixture=f)
+    result = bed.run(["/TestMode"])
+    assert result.exit_code == 0
+    assert s.documents() == []
+    assert "EVT1" not in bed.state()
+    assert [t for t in result.traces_of("run", 22)]  # transfer failed
     assert_state_holds_only_what_was_delivered(bed, s)
 
 
