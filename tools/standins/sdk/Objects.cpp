@@ -35,7 +35,7 @@ bool ToUnsigned(const VARIANT& value, ULONG& number) {
     return true;
   }
   UniqueVariant changed;
-  const HRESULT hr = ::VariantChangeType(changed.put(), const_cast<VARIANT*>(&value), 0, VT_UI4);
+  const HRESULT hr = ::VariantChangeType(changed.Receive(), const_cast<VARIANT*>(&value), 0, VT_UI4);
   if (FAILED(hr)) return false;
   number = changed.get().ulVal;
   return true;
@@ -351,7 +351,7 @@ HRESULT ExtendedAction::SetProperty(BSTR name, VARIANT value) {
   if (JournalLine* line = call.line()) line->Text("name", key).Variant("value", value);
   if (call.Skipped()) return call.Finish(S_OK);
   UniqueVariant copy;
-  const HRESULT copied = ::VariantCopy(copy.put(), const_cast<VARIANT*>(&value));
+  const HRESULT copied = ::VariantCopy(copy.Receive(), const_cast<VARIANT*>(&value));
   if (FAILED(copied)) return call.Finish(copied);
   for (auto& [property, stored] : properties_) {
     if (property == key) {
@@ -377,7 +377,7 @@ HRESULT DateTimeFilterObject::Set(Method method, const VARIANT& value, UniqueVar
   if (JournalLine* line = call.line()) line->Variant("value", value);
   if (call.Skipped()) return call.Finish(S_OK);
   UniqueVariant copy;
-  const HRESULT copied = ::VariantCopy(copy.put(), const_cast<VARIANT*>(&value));
+  const HRESULT copied = ::VariantCopy(copy.Receive(), const_cast<VARIANT*>(&value));
   if (SUCCEEDED(copied)) bound = std::move(copy);
   return call.Finish(copied);
 }
@@ -543,7 +543,7 @@ HRESULT LicenceMap::GetValueAt(long index, VARIANT* value) {
 HRESULT LicenceMap::GetValue(VARIANT key, VARIANT* value) {
   UniqueVariant changed;  // the key as text, when it came as another type
   const HRESULT as_text =
-      key.vt == VT_BSTR ? S_OK : ::VariantChangeType(changed.put(), &key, 0, VT_BSTR);
+      key.vt == VT_BSTR ? S_OK : ::VariantChangeType(changed.Receive(), &key, 0, VT_BSTR);
   const std::wstring_view name =
       FAILED(as_text) ? std::wstring_view()
                       : View(key.vt == VT_BSTR ? key.bstrVal : changed.get().bstrVal);

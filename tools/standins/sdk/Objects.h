@@ -17,23 +17,12 @@
 #include "Journal.h"
 #include "SdkInterfaces.h"
 #include "Session.h"
+#include "support/ScopedVariant.h"
 #include "support/Unique.h"
 
 namespace standin {
 
-namespace traits {
-struct Variant {
-  using Value = VARIANT;
-  static Value Invalid() noexcept {
-    VARIANT v;
-    ::VariantInit(&v);
-    return v;
-  }
-  static bool IsValid(const Value& v) noexcept { return v.vt != VT_EMPTY; }
-  static void Close(Value v) noexcept { ::VariantClear(&v); }
-};
-}  // namespace traits
-using UniqueVariant = zentrak::UniqueAny<traits::Variant>;
+using UniqueVariant = zentrak::ScopedVariant;
 
 // The stand-in's own interface identifiers: they hand out the object itself, so that a
 // query object or date filter the program passes back can be read.
