@@ -12,6 +12,14 @@ constexpr wchar_t FoldAscii(wchar_t c) noexcept {
 constexpr bool IsHighSurrogate(std::uint32_t c) noexcept { return c >= 0xD800 && c <= 0xDBFF; }
 constexpr bool IsLowSurrogate(std::uint32_t c) noexcept { return c >= 0xDC00 && c <= 0xDFFF; }
 
+void AppendUnicodeEscape(std::wstring& out, std::uint32_t unit) {
+  static constexpr wchar_t kHex[] = L"0123456789abcdef";
+  out += L"\\u";
+  for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(unit >> shift) & 0xF];
+}
+
+}  // namespace
+
 void AppendUtf8(std::string& out, std::uint32_t cp) {
   if (cp < 0x80) {
     out += static_cast<char>(cp);
@@ -29,14 +37,6 @@ void AppendUtf8(std::string& out, std::uint32_t cp) {
     out += static_cast<char>(0x80 | (cp & 0x3F));
   }
 }
-
-void AppendUnicodeEscape(std::wstring& out, std::uint32_t unit) {
-  static constexpr wchar_t kHex[] = L"0123456789abcdef";
-  out += L"\\u";
-  for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(unit >> shift) & 0xF];
-}
-
-}  // namespace
 
 bool EqualsIgnoreCase(std::wstring_view a, std::wstring_view b) noexcept {
   if (a.size() != b.size()) return false;

@@ -1,6 +1,7 @@
 // Text helpers shared by every subsystem. Portable: no Windows headers.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -25,6 +26,8 @@ namespace zentrak::text {
 
 // UTF-8 for logs meant for people and scripts; unpaired surrogates become U+FFFD.
 [[nodiscard]] std::string ToUtf8(std::wstring_view text);
+// Appends one code point (at most U+10FFFF) in UTF-8.
+void AppendUtf8(std::string& out, std::uint32_t code_point);
 // Widening of bytes one per character (ASCII and Latin-1 texts of the program).
 [[nodiscard]] std::wstring FromSingleByte(std::string_view bytes);
 

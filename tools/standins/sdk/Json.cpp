@@ -1,5 +1,7 @@
 #include "Json.h"
 
+#include "support/Text.h"
+
 #include <cstdint>
 #include <string>
 
@@ -170,24 +172,6 @@ class Parser {
     return unit;
   }
 
-  static void AppendUtf8(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-      out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      out += static_cast<char>(0xC0 | (cp >> 6));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      out += static_cast<char>(0xE0 | (cp >> 12));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (cp >> 18));
-      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-  }
-
   void Escape(std::string& out) {
     if (pos_ >= text_.size()) Fail("unexpected end");
     const char c = text_[pos_++];
@@ -233,7 +217,7 @@ class Parser {
       }
     }
     if (cp >= 0xD800 && cp <= 0xDFFF) cp = 0xFFFD;  // unpaired surrogate
-    AppendUtf8(out, cp);
+    zentrak::text::AppendUtf8(out, cp);
   }
 
   void ParseString(std::string& out) {

@@ -14,6 +14,7 @@
 
 #include "Json.h"
 #include "SdkInterfaces.h"
+#include "support/ScopedBstr.h"
 #include "support/Unique.h"
 
 namespace {
@@ -22,12 +23,6 @@ using standin::json::Value;
 using zentrak::UniqueActCtx;
 
 namespace traits {
-struct Bstr {
-  using Value = BSTR;
-  static Value Invalid() noexcept { return nullptr; }
-  static bool IsValid(Value v) noexcept { return v != nullptr; }
-  static void Close(Value v) noexcept { ::SysFreeString(v); }
-};
 struct Variant {
   using Value = VARIANT;
   static Value Invalid() noexcept {
@@ -39,7 +34,7 @@ struct Variant {
   static void Close(Value v) noexcept { ::VariantClear(&v); }
 };
 }  // namespace traits
-using UniqueBstr = zentrak::UniqueAny<traits::Bstr>;
+using UniqueBstr = zentrak::ScopedBstr;
 using UniqueVariant = zentrak::UniqueAny<traits::Variant>;
 
 template <typename T>
