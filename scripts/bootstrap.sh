@@ -11,6 +11,7 @@ native_pkgs=(
   python3 python3-pytest
   clang-tidy cppcheck clang-format
   tinyproxy
+  e2fsprogs  # chattr: a read-only folder for a test bed running as root
 )
 i386_pkgs=(wine wine32:i386)
 

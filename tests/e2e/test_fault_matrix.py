@@ -2,13 +2,19 @@
 configuration server and the statistics endpoint: each run ends with its exit code, and
 the run state holds nothing that was not delivered."""
 
+import copy
+import os
+import subprocess
+import time
+from contextlib import contextmanager
 from datetime import timedelta
+from pathlib import Path
 
 import pytest
 
 from suite import CONFIG_HOST, STATS_HOST, report, sdk_fixture, utc_now
-from winebed import (AGENT_DEFAULTS_KEY, SERVICE_HOST_KEY, SETUP_KEY, UIDS_KEY, Collector,
-                     RegValue, log_lines)
+from winebed import (AGENT_DEFAULTS_KEY, DOTNET_SETUP_KEY, SERVICE_HOST_KEY, SETUP_KEY,
+                     UIDS_KEY, Collector, RegValue, log_lines)
 
 MiB = 1024 * 1024
 END = b"Fin de la ejecucion."
@@ -278,3 +284,119 @@ def test_missing_dump_and_backup_folders_lose_only_the_copies(bed, suite):
     assert len(s.documents()) == 1
     assert not [p for p in bed.repository.iterdir() if p.name.startswith("MUID-0001_")]
     assert not (bed.drive_c / "NoSuchDumps").exists()
+
+
+NDP = DOTNET_SETUP_KEY + r"\NDP"
+NDP4_FULL = NDP + r"\v4\Full"
+NDP4_CLIENT = NDP + r"\v4\Client"
+# As the framework installers leave it: 3.5 with its own "Install", 4 through "Client".
+DOTNET_SETUP = {NDP + r"\v3.5": {"Install": 1, "Version": "3.5.30729.4926"},
+                NDP4_CLIENT: {"Install": 1, "Version": "4.8.04084"},
+                NDP4_FULL: {"Install": 1, "Version": "4.8.04084", "Release": 528040}}
+# (name, changes to DOTNET_SETUP or None for no setup key, "NetVersionInstalled",
+# "NetFrameworkRealVersion"). "Version" is read into 260 bytes, "Release" into 4 bytes
+# whatever its type; a value that does not fit is not read.
+DOTNET_ROWS = [
+    ("as-installed", {}, "4.8.04084", "528040"),
+    ("no-setup-key", None, "", "0"),
+    ("version-fills-its-buffer", {NDP4_CLIENT: {"Version": "4." + "9" * 127}},
+     "4." + "9" * 127, "528040"),
+    ("version-one-character-too-long", {NDP4_CLIENT: {"Version": too_long(130)}},
+     "3.5.30729.4926", "528040"),
+    ("version-unterminated", {NDP4_CLIENT: {"Version": unterminated(130)}},
+     "3.5.30729.4926", "528040"),
+    ("version-not-a-text", {NDP4_CLIENT: {"Version": 48}}, "3.5.30729.4926", "528040"),
+    ("client-not-installed", {NDP4_CLIENT: {"Install": 0}}, "3.5.30729.4926", "528040"),
+    ("install-missing-everywhere", {NDP + r"\v3.5": {"Install": None},
+                                    NDP4_CLIENT: {"Install": None}}, "", "528040"),
+    # A REG_SZ "1" is read as the number 0x31: not installed.
+    ("install-as-text", {NDP + r"\v3.5": {"Install": "1"}}, "4.8.04084", "528040"),
+    ("release-missing", {NDP4_FULL: {"Release": None}}, "4.8.04084", "0"),
+    ("release-one-byte-too-long", {NDP4_FULL: {"Release": RegValue(3, bytes(5))}},
+     "4.8.04084", "0"),
+    ("release-as-qword", {NDP4_FULL: {"Release": RegValue(11, (528040).to_bytes(8, "little"))}},
+     "4.8.04084", "0"),
+    ("release-as-binary", {NDP4_FULL: {"Release": RegValue(3, (533320).to_bytes(4, "little"))}},
+     "4.8.04084", "533320"),
+]
+
+
+@pytest.mark.parametrize("changes, version, release", [r[1:] for r in DOTNET_ROWS],
+                         ids=[r[0] for r in DOTNET_ROWS])
+def test_dotnet_setup_values_reach_the_installation_event_or_count_as_absent(
+        bed, suite, changes, version, release):
+    s = suite(fixture=fixture())
+    if changes is not None:
+        values = copy.deepcopy(DOTNET_SETUP)
+        for key, named in changes.items():
+            values.setdefault(key, {}).update(named)
+        bed.registry(values)
+    result = bed.run(["/TestMode"])
+    assert result.exit_code == 0
+    assert last_message(result) == [END]
+    [document] = s.documents()
+    os_info = document["DeviceEvents"][0]["OSInfo"]
+    assert (os_info["NetVersionInstalled"], os_info["NetFrameworkRealVersion"]) == (version,
+                                                                                     release)
+    assert_state_holds_only_what_was_delivered(bed, s)
+
+
+@contextmanager
+def read_only(folder: Path):
+    """Makes a folder and everything in it unwritable. Root ignores permission bits, so
+    as root the immutable attribute stands in for them."""
+    paths = [folder, *folder.rglob("*")]
+    if os.geteuid() != 0:
+        modes = {p: p.stat().st_mode for p in paths}
+        for p in paths:
+            p.chmod(modes[p] & ~0o222)
+        try:
+            yield
+        finally:
+            for p in paths:
+                p.chmod(modes[p])
+        return
+    names = [str(p) for p in paths]
+    refused = subprocess.run(["chattr", "+i", *names], capture_output=True, text=True)
+    try:
+        if refused.returncode != 0:
+            pytest.skip("the file system refuses the immutable attribute: %s" % refused.stderr)
+        yield
+    finally:
+        subprocess.run(["chattr", "-i", *names], capture_output=True, check=False)
+
+
+def test_read_only_repository_delivers_no_document_and_keeps_the_run_state(bed, suite):
+    s = suite(fixture=fixture())
+    assert bed.run(["/TestMode"]).exit_code == 0
+    delivered = bed.state()
+    assert delivered["EVT1"]["Send"] == "1" and "lastExec" in delivered["GLOBAL"]
+    assert len(s.documents()) == 1
+
+    # Two detections after the last delivery, found while the folder is read-only.
+    time.sleep(1.5)
+    now = utc_now()
+    later = [report(0x100003, now - timedelta(seconds=1), 70 + i, 80) for i in range(2)]
+    bed.set_fixture(fixture(reports=later))
+    state_bytes = bed.state_file.read_bytes()
+    listing = sorted(p.name for p in bed.repository.iterdir())
+    tracked = len(s.tracks("track-detections"))
+    with read_only(bed.repository):
+        result = bed.run(["/TestMode"])
+        assert sorted(p.name for p in bed.repository.iterdir()) == listing
+    assert result.exit_code == 0
+    assert log_lines(result.error_log) == [END]  # the error log keeps only its last line
+    assert result.traces_of("run", 22)  # the transfer failed
+    assert len(s.documents()) == 1  # only the first run's
+    # The tracks went out, but "lastExec" could not record them: they go again.
+    assert len(s.tracks("track-detections")) == tracked + 2
+    assert bed.state_file.read_bytes() == state_bytes
+
+    # Writable again: the same detections are still due and are delivered.
+    again = bed.run(["/TestMode"])
+    assert again.exit_code == 0
+    [_, document] = s.documents()
+    [event] = document["DeviceEvents"]
+    assert [d["DetectionID"] for d in event["DetectionsInfo"]] == [70, 71]
+    assert len(s.tracks("track-detections")) == tracked + 4
+    assert bed.state()["GLOBAL"]["lastExec"] > delivered["GLOBAL"]["lastExec"]

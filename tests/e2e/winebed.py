@@ -27,6 +27,9 @@ SERVICE_HOST_KEY = HKLM + r"\Software\Kelvo Security\Kelvo Service Host"
 AGENT_DEFAULTS_KEY = HKLM + r"\Software\Kelvo Security\Orvix Agent\Config\Services\DEFAULTS"
 # Everything the suite writes: removed before each scenario.
 SUITE_KEYS = (HKLM + r"\SOFTWARE\Kelvo Software", HKLM + r"\Software\Kelvo Security")
+# The .NET Framework setup's key. The prefix has none (Wine's Mono is not installed);
+# scenarios that write one have it removed before the next.
+DOTNET_SETUP_KEY = HKLM + r"\SOFTWARE\Microsoft\NET Framework Setup"
 
 SERVICE_NAME = "VelkorServiceMain"
 OK_LOG = "TestZentrak_OK.log"
@@ -255,7 +258,7 @@ class WineBed:
 
     def clean(self) -> None:
         """Removes the suite's registry keys and everything the program keeps on disk."""
-        self.registry(delete_keys=SUITE_KEYS)
+        self.registry(delete_keys=SUITE_KEYS + (DOTNET_SETUP_KEY,))
         shutil.rmtree(self.drive_c / "ProgramData" / "Kelvo Security", ignore_errors=True)
         self.fixture = None
         self.run_env = {}
