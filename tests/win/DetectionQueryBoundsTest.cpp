@@ -6,6 +6,7 @@
 #include <deque>
 #include <vector>
 
+#include "TestComObject.h"
 #include "hostsdk/HostSdk.h"
 
 namespace zentrak::hostsdk {
@@ -14,45 +15,18 @@ namespace {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 
-#define FAKE_UNUSED(n) \
-  HRESULT STDMETHODCALLTYPE Unused##n() override { return E_NOTIMPL; }
-
-// IUnknown and IDispatch of a fake that lives on the test's stack.
 template <typename I>
-class Fake : public I {
- public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    *out = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == __uuidof(I)) {
-      *out = static_cast<I*>(this);
-      this->AddRef();
-      return S_OK;
-    }
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-  ULONG STDMETHODCALLTYPE Release() override { return --references_; }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                   UINT*) override {
-    return E_NOTIMPL;
-  }
-  ULONG references_ = 0;
-};
+using Fake = zentrak::testing::FakeDispatch<I>;
 
 class FakeList : public Fake<IList> {
  public:
-  FAKE_UNUSED(1)
-  FAKE_UNUSED(2)
-  FAKE_UNUSED(3)
-  FAKE_UNUSED(6)
-  FAKE_UNUSED(7)
-  FAKE_UNUSED(8)
-  FAKE_UNUSED(9)
+  ZENTRAK_FAKE_UNUSED(1)
+  ZENTRAK_FAKE_UNUSED(2)
+  ZENTRAK_FAKE_UNUSED(3)
+  ZENTRAK_FAKE_UNUSED(6)
+  ZENTRAK_FAKE_UNUSED(7)
+  ZENTRAK_FAKE_UNUSED(8)
+  ZENTRAK_FAKE_UNUSED(9)
   HRESULT STDMETHODCALLTYPE PageCount(long* count) override {
     *count = page_counts.size() > 1 ? page_counts.front() : page_counts.back();
     if (page_counts.size() > 1) page_counts.pop_front();
@@ -74,8 +48,8 @@ class FakeList : public Fake<IList> {
 class FakeReports : public Fake<IReports> {
  public:
   explicit FakeReports(FakeList& list) : list_(list) {}
-  FAKE_UNUSED(2)
-  FAKE_UNUSED(3)
+  ZENTRAK_FAKE_UNUSED(2)
+  ZENTRAK_FAKE_UNUSED(3)
   HRESULT STDMETHODCALLTYPE Query(VARIANT, VARIANT*) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE GetPage(VARIANT first, VARIANT, IList** page) override {
     firsts.push_back(V_UI4(&first));
@@ -91,19 +65,19 @@ class FakeReports : public Fake<IReports> {
 
 class FakeAction : public Fake<IExtendedAction> {
  public:
-  FAKE_UNUSED(1)
-  FAKE_UNUSED(2)
-  FAKE_UNUSED(3)
-  FAKE_UNUSED(4)
-  FAKE_UNUSED(5)
-  FAKE_UNUSED(6)
+  ZENTRAK_FAKE_UNUSED(1)
+  ZENTRAK_FAKE_UNUSED(2)
+  ZENTRAK_FAKE_UNUSED(3)
+  ZENTRAK_FAKE_UNUSED(4)
+  ZENTRAK_FAKE_UNUSED(5)
+  ZENTRAK_FAKE_UNUSED(6)
   HRESULT STDMETHODCALLTYPE SetProperty(BSTR, VARIANT) override { return S_OK; }
 };
 
 class FakeHost : public Fake<IHostEntry> {
  public:
   FakeHost(FakeReports& reports, FakeAction& action) : reports_(reports), action_(action) {}
-  FAKE_UNUSED(2)
+  ZENTRAK_FAKE_UNUSED(2)
   HRESULT STDMETHODCALLTYPE Initialize(VARIANT) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE CreateObject(BSTR progid, VARIANT* object) override {
     const std::wstring name = BstrText(progid);
@@ -144,8 +118,8 @@ TEST(DetectionQueryBounds, FullPagesForeverStopAtTheDocumentedPageLimit) {
   EXPECT_FALSE(sdk.Query());
   EXPECT_EQ(sdk.reports.firsts.size(), 20000U);
   EXPECT_EQ(sdk.reports.firsts.back(), 19999UL * 50);
-  EXPECT_EQ(sdk.list.references_, 0U);
-  EXPECT_EQ(sdk.host.references_, 0U);
+  EXPECT_EQ(sdk.list.references(), 0U);
+  EXPECT_EQ(sdk.host.references(), 0U);
 }
 
 TEST(DetectionQueryBounds, APageIsNeverWalkedPastFiftyEntries) {

@@ -1,6 +1,6 @@
-// A small in-process COM object for the tests of the COM wrappers: it counts its
-// references and answers IUnknown, IDispatch and the SDK's date value interface, or a
-// chosen HRESULT for every other interface.
+// Small in-process COM objects for the tests of the COM wrappers and the SDK session:
+// they live on the test's stack, count their references and answer IUnknown, IDispatch
+// and their own interface, or a chosen HRESULT for every other interface.
 #pragma once
 
 #include <windows.h>
@@ -9,23 +9,27 @@
 
 #include "hostsdk/SdkInterfaces.h"
 
+// A slot of an SDK interface that the test's program never calls.
+#define ZENTRAK_FAKE_UNUSED(n) \
+  HRESULT STDMETHODCALLTYPE Unused##n() override { return E_NOTIMPL; }
+
 namespace zentrak::testing {
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
-class TestDateValue final : public hostsdk::IDateValue {
+template <typename I>
+class FakeDispatch : public I {
  public:
-  explicit TestDateValue(double date = 0.0, HRESULT other_interfaces = E_NOINTERFACE)
-      : date_(date), other_(other_interfaces) {}
+  explicit FakeDispatch(HRESULT other_interfaces = E_NOINTERFACE) : other_(other_interfaces) {}
 
   [[nodiscard]] ULONG references() const { return references_; }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (out == nullptr) return E_POINTER;
     *out = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == __uuidof(hostsdk::IDateValue)) {
-      *out = static_cast<hostsdk::IDateValue*>(this);
-      AddRef();
+    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == __uuidof(I)) {
+      *out = static_cast<I*>(this);
+      this->AddRef();
       return S_OK;
     }
     return other_;
@@ -43,28 +47,35 @@ class TestDateValue final : public hostsdk::IDateValue {
     return E_NOTIMPL;
   }
 
-#define ZENTRAK_UNUSED(n) \
-  HRESULT STDMETHODCALLTYPE Unused##n() override { return E_NOTIMPL; }
-  ZENTRAK_UNUSED(1)
-  ZENTRAK_UNUSED(2)
-  ZENTRAK_UNUSED(3)
-  ZENTRAK_UNUSED(4)
-  ZENTRAK_UNUSED(5)
-  ZENTRAK_UNUSED(6)
-  ZENTRAK_UNUSED(7)
-  ZENTRAK_UNUSED(8)
-  ZENTRAK_UNUSED(9)
-  ZENTRAK_UNUSED(10)
-  ZENTRAK_UNUSED(11)
-  ZENTRAK_UNUSED(12)
-  ZENTRAK_UNUSED(13)
-  ZENTRAK_UNUSED(14)
-  ZENTRAK_UNUSED(15)
-  ZENTRAK_UNUSED(16)
-  ZENTRAK_UNUSED(17)
-  ZENTRAK_UNUSED(18)
-  ZENTRAK_UNUSED(19)
-#undef ZENTRAK_UNUSED
+ private:
+  ULONG references_ = 0;
+  HRESULT other_;
+};
+
+class TestDateValue final : public FakeDispatch<hostsdk::IDateValue> {
+ public:
+  explicit TestDateValue(double date = 0.0, HRESULT other_interfaces = E_NOINTERFACE)
+      : FakeDispatch(other_interfaces), date_(date) {}
+
+  ZENTRAK_FAKE_UNUSED(1)
+  ZENTRAK_FAKE_UNUSED(2)
+  ZENTRAK_FAKE_UNUSED(3)
+  ZENTRAK_FAKE_UNUSED(4)
+  ZENTRAK_FAKE_UNUSED(5)
+  ZENTRAK_FAKE_UNUSED(6)
+  ZENTRAK_FAKE_UNUSED(7)
+  ZENTRAK_FAKE_UNUSED(8)
+  ZENTRAK_FAKE_UNUSED(9)
+  ZENTRAK_FAKE_UNUSED(10)
+  ZENTRAK_FAKE_UNUSED(11)
+  ZENTRAK_FAKE_UNUSED(12)
+  ZENTRAK_FAKE_UNUSED(13)
+  ZENTRAK_FAKE_UNUSED(14)
+  ZENTRAK_FAKE_UNUSED(15)
+  ZENTRAK_FAKE_UNUSED(16)
+  ZENTRAK_FAKE_UNUSED(17)
+  ZENTRAK_FAKE_UNUSED(18)
+  ZENTRAK_FAKE_UNUSED(19)
 
   HRESULT STDMETHODCALLTYPE GetValue(VARIANT* date) override {
     V_VT(date) = VT_R8;
@@ -73,9 +84,7 @@ class TestDateValue final : public hostsdk::IDateValue {
   }
 
  private:
-  ULONG references_ = 0;
   double date_;
-  HRESULT other_;
 };
 #pragma GCC diagnostic pop
 
