@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -70,21 +71,19 @@ class DetectionQueryRules : public ::testing::Test {
         {0x10001B, At(now_ - 2.5), 50, 5},         // after the installation, older than two days
         {0x100007, At(now_ - 0.1), 60, 6, false},  // no DetectionID
     };
-    suite_ = new SdkSuite("DetectionQueryRules", "{\"config\":{" + InstalledThreeDaysAgo() +
-                                                     "},\"reports\":" + ReportsJson(reports) + "}");
-    session_ = new HostSdkSession(CreateHostEntry());
+    suite_ = std::make_unique<SdkSuite>(
+        "DetectionQueryRules",
+        "{\"config\":{" + InstalledThreeDaysAgo() + "},\"reports\":" + ReportsJson(reports) + "}");
+    session_ = std::make_unique<HostSdkSession>(CreateHostEntry());
   }
   static void TearDownTestSuite() {
-    delete session_;
-    delete suite_;
+    session_.reset();
+    suite_.reset();
   }
-  static double now_;
-  static SdkSuite* suite_;
-  static HostSdkSession* session_;
+  static inline double now_ = 0;
+  static inline std::unique_ptr<SdkSuite> suite_;
+  static inline std::unique_ptr<HostSdkSession> session_;
 };
-double DetectionQueryRules::now_ = 0;
-SdkSuite* DetectionQueryRules::suite_ = nullptr;
-HostSdkSession* DetectionQueryRules::session_ = nullptr;
 
 double FilterValue(const std::vector<boost::property_tree::ptree>& lines, const char* call) {
   const auto found = Calls(lines, call);

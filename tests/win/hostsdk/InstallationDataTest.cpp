@@ -1,6 +1,7 @@
 // Products, licences, suite and system facts against the stand-in SDK's licence data.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "SdkFixture.h"
@@ -48,15 +49,11 @@ std::string InstallationFixture() {
 class InstallationDataFill : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    suite_ = new SdkSuite("InstallationDataFill", InstallationFixture());
+    suite_ = std::make_unique<SdkSuite>("InstallationDataFill", InstallationFixture());
   }
-  static void TearDownTestSuite() {
-    delete suite_;
-    suite_ = nullptr;
-  }
-  static SdkSuite* suite_;
+  static void TearDownTestSuite() { suite_.reset(); }
+  static inline std::unique_ptr<SdkSuite> suite_;
 };
-SdkSuite* InstallationDataFill::suite_ = nullptr;
 
 TEST_F(InstallationDataFill, ProductsWithAndWithoutLicences) {
   const HostSdkSession session(CreateHostEntry());

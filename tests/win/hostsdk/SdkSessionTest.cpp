@@ -54,14 +54,12 @@ std::string SessionFixture() {
 
 class SdkSession : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { suite_ = new SdkSuite("SdkSession", SessionFixture()); }
-  static void TearDownTestSuite() {
-    delete suite_;
-    suite_ = nullptr;
+  static void SetUpTestSuite() {
+    suite_ = std::make_unique<SdkSuite>("SdkSession", SessionFixture());
   }
-  static SdkSuite* suite_;
+  static void TearDownTestSuite() { suite_.reset(); }
+  static inline std::unique_ptr<SdkSuite> suite_;
 };
-SdkSuite* SdkSession::suite_ = nullptr;
 
 std::string Hex(const void* data, std::size_t size) {
   std::string hex;
@@ -176,17 +174,14 @@ TEST_F(SdkSession, AProgIdWithoutObjectGivesAnEmptyPointer) {
 class SdkWithoutConfiguration : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    suite_ = new SdkSuite("SdkWithoutConfiguration",
-                          "{\"missing_progids\":[\"Tessel.Configuration\",\"Tessel.Reports\"],"
-                          "\"products\":{\"P1\":{\"ClientID\":\"C1\"}}}");
+    suite_ = std::make_unique<SdkSuite>(
+        "SdkWithoutConfiguration",
+        "{\"missing_progids\":[\"Tessel.Configuration\",\"Tessel.Reports\"],"
+        "\"products\":{\"P1\":{\"ClientID\":\"C1\"}}}");
   }
-  static void TearDownTestSuite() {
-    delete suite_;
-    suite_ = nullptr;
-  }
-  static SdkSuite* suite_;
+  static void TearDownTestSuite() { suite_.reset(); }
+  static inline std::unique_ptr<SdkSuite> suite_;
 };
-SdkSuite* SdkWithoutConfiguration::suite_ = nullptr;
 
 TEST_F(SdkWithoutConfiguration, EveryReadFailsAndNothingIsAsked) {
   {
