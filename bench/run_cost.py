@@ -31,11 +31,8 @@ def main() -> int:
     options = parser.parse_args()
 
     bed = WineBed(options.build)
-    bed.ensure_prefix()
-    bed.install()
-    bed.service_install()
-    bed.clean()
-    bed.service_start()
+    bed.set_up()
+    bed.reset()
     now = utc_now()
     reports = [report(0x100003, now - timedelta(minutes=40 - i), 8000 + i, 400 + i) for i in range(12)]
     vpn = {"TrafficIsUnlimited": False, "TrafficRemaining": {"vt": "i8", "value": 0},

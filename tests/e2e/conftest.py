@@ -13,9 +13,7 @@ from winebed import REPO, WineBed
 def winebed() -> WineBed:
     build = Path(os.environ.get("ZENTRAK_BUILD_DIR", REPO / "build" / "cross"))
     bed = WineBed(build)
-    bed.ensure_prefix()
-    bed.install()
-    bed.service_install()
+    bed.set_up()
     return bed
 
 
@@ -23,8 +21,7 @@ def winebed() -> WineBed:
 def bed(winebed: WineBed) -> WineBed:
     """The test bed with no suite registry values, no repository folder and the host
     service running."""
-    winebed.clean()
-    winebed.service_start()
+    winebed.reset()
     return winebed
 
 

@@ -67,11 +67,8 @@ def main() -> int:
 
     bed = WineBed(options.build)
     print("Setting up the Wine prefix %s ..." % bed.prefix)
-    bed.ensure_prefix()
-    bed.install()
-    bed.service_install()
-    bed.clean()
-    bed.service_start()
+    bed.set_up()
+    bed.reset()
 
     now = utc_now()
     reports = [report(0x100003, now - timedelta(minutes=50 - i), 7000 + i, 300 + i % 3)

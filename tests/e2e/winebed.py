@@ -159,6 +159,19 @@ class WineBed:
         subprocess.run([str(REPO / "scripts" / "wine-prefix.sh"), str(self.prefix)], check=True,
                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
 
+    def set_up(self) -> None:
+        """The prefix, the programs and the stand-ins installed, the host service
+        registered: once per test run."""
+        self.ensure_prefix()
+        self.install()
+        self.service_install()
+
+    def reset(self) -> None:
+        """No suite registry values, no repository folder, the host service running:
+        before each scenario."""
+        self.clean()
+        self.service_start()
+
     def install(self, extra: Iterable[Path] = ()) -> None:
         """Copies the program, the test bed's Windows tools and the stand-in suite (SDK
         with its assembly manifests, comms library) into C:\\Zentrak, which is also the
