@@ -15,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t full = size / 4 * 3;
     const std::size_t expected = full - (padding < full ? padding : full);
     if (size == 0 || size % 4 != 0 || decoded->size() != expected) std::abort();
-    const std::wstring name = zentrak::base64::HostNameFromPlaintext(decoded->data(), decoded->size());
+    const std::wstring name =
+        zentrak::base64::HostNameFromPlaintext(decoded->data(), decoded->size());
     if (name.size() * 2 > zentrak::base64::kHostNameBufferBytes) std::abort();
   }
   return 0;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Static analysis of the product's sources: clang-tidy (configuration in .clang-tidy)
 # over the portable core with the native compile database and over the platform code
-# with the cross one, then cppcheck over src/. Exits non-zero on any finding.
+# with the cross one, cppcheck over src/, then clang-format over every C++ file. Exits
+# non-zero on any finding.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -30,6 +31,10 @@ if grep -E 'error:|warning:' <<<"$report"; then status=1; fi
 echo "== cppcheck"
 cppcheck --quiet --error-exitcode=1 --enable=warning,performance,portability --std=c++17 \
   --inline-suppr --suppress=missingIncludeSystem -I src -I build/native/src/generated src || status=1
+
+echo "== clang-format"
+# Every C++ file of the tree, laid out as .clang-format says.
+if ! git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror; then status=1; fi
 
 if [ $status -eq 0 ]; then echo "lint: no findings"; fi
 exit $status

@@ -9,11 +9,6 @@ namespace zentrak::hostsdk {
 namespace {
 
 constexpr std::uint32_t kQueryAction = 3;
-// A page holds at most this many entries; a full page asks for the next.
-constexpr long kPageSize = 50;
-// The page loop stops here even if the SDK keeps answering full pages: a million reports,
-// far more than any machine reports between two runs.
-constexpr std::uint32_t kMaxPages = 20000;
 
 // The query's steps that end it quietly when an object is missing or answers otherwise
 // than S_OK.
@@ -36,11 +31,11 @@ struct EntryKeys {
 std::optional<std::int32_t> ReadInt32(const ComPtr<IEntryMap>& entry, BSTR key) {
   ScopedVariant value;
   if (entry->Get(key, value.Receive()) != S_OK) return std::nullopt;
-  return Int32Field(value.get());
+  return Int32Value(value.get());
 }
 
-// The report time: the value is a date object whose method 20 gives the OLE date as a
-// double. Anything else raises the COM error.
+// The report time: the value is a date object whose method 20 gives the OLE date, as a
+// double or as anything that converts to a date. Anything else raises the COM error.
 OleDate ReadReportTime(const ComPtr<IEntryMap>& entry, BSTR key) {
   ScopedVariant value;
   (void)entry->Get(key, value.Receive());
@@ -49,7 +44,7 @@ OleDate ReadReportTime(const ComPtr<IEntryMap>& entry, BSTR key) {
   ThrowIfFailed(date->GetValue(time.Receive()));
   if (time.type() == VT_R8) return OleDate::FromDouble(V_R8(&time.get()));
   if (time.type() == VT_DATE) return OleDate::FromDouble(V_DATE(&time.get()));
-  throw ComError(DISP_E_TYPEMISMATCH);
+  return OleDate::FromDouble(V_DATE(&ChangedVariant(time.get(), VT_DATE).get()));
 }
 
 class PageWalker {
@@ -61,10 +56,9 @@ class PageWalker {
   void Walk(const ComPtr<IList>& page) {
     long count = 0;
     (void)page->Count(&count);
-    // A page never holds more than was asked for: a larger count is not walked past it.
-    if (count > kPageSize) count = kPageSize;
+    const long entries = EntriesToWalk(static_cast<std::int32_t>(count));
     ComPtr<IEntryMap> entry = CreateObject<IEntryMap>(host_, progid::kStringMap);
-    for (long index = 0; index < count; ++index) {
+    for (long index = 0; index < entries; ++index) {
       ScopedVariant item;
       if (page->Item(index, item.Receive()) != S_OK) continue;
       entry = VariantToInterface<IEntryMap>(item.get());
@@ -109,10 +103,8 @@ bool RunQuery(const HostSdkSession& session, const ComPtr<IReports>& reports, Ol
   }
 
   if (start.value == 0.0) start = session.InstallationDate();
-  const OleDate now = Now();
-  if (WholeDays(Subtract(now, start)) > max_age_days) {
-    start = Subtract(now, SpanFromParts(max_age_days, 0, 0, 0));
-  }
+  const OleDate local_now = LocalNow();
+  start = ClampQueryStart(start, local_now, max_age_days);
   ZTRACE(tp::kQueryStartDate, FormatDate(start));
 
   const ComPtr<IDateTimeFilter> filter =
@@ -120,7 +112,7 @@ bool RunQuery(const HostSdkSession& session, const ComPtr<IReports>& reports, Ol
   if (filter) {
     const ScopedBstr filter_name{std::wstring_view(L"DateFilter")};
     if (filter->SetStart(DateToVariant(start, VT_R8).get()) != S_OK ||
-        filter->SetEnd(DateToVariant(now, VT_R8).get()) != S_OK ||
+        filter->SetEnd(DateToVariant(local_now, VT_R8).get()) != S_OK ||
         action->SetProperty(filter_name.get(), DispatchToVariant(filter.get()).get()) != S_OK) {
       ZTRACE(tp::kQueryStopped, std::int32_t{kStepDateFilter});
       return false;
@@ -137,24 +129,24 @@ bool RunQuery(const HostSdkSession& session, const ComPtr<IReports>& reports, Ol
 
   ComPtr<IList> page = CreateObject<IList>(host, progid::kList);
   PageWalker walker(host, start, selection, results);
-  std::uint32_t first = 0;
+  NextPage next{true, 0};
   std::uint32_t pages = 0;
-  bool full = true;
   HRESULT hr = S_OK;
-  while (SUCCEEDED(hr) && full) {
-    if (pages == kMaxPages) {
+  while (SUCCEEDED(hr) && next.more) {
+    if (pages == kQueryMaxPages) {
       ZTRACE(tp::kQueryPageLimit, pages);
       break;
     }
     ++pages;
+    const std::uint32_t first = next.first;
     hr = reports->GetPage(UInt32ToVariant(first).get(),
-                          UInt32ToVariant(static_cast<std::uint32_t>(kPageSize)).get(), page.put());
+                          UInt32ToVariant(static_cast<std::uint32_t>(kQueryPageSize)).get(),
+                          page.put());
     if (FAILED(hr)) ZTRACE(tp::kQueryPageFailed, first, hr);
     walker.Walk(page);
     long count = 0;
     (void)page->PageCount(&count);
-    full = count >= kPageSize;
-    first += static_cast<std::uint32_t>(full ? kPageSize : (count > 0 ? count : 0));
+    next = AfterPage(first, static_cast<std::int32_t>(count));
   }
   ZTRACE(tp::kQueryFinished, pages, static_cast<std::uint32_t>(results.size()));
   return true;

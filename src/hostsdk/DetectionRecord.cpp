@@ -16,6 +16,22 @@ std::uint64_t Key(std::int32_t malware_id, std::int32_t detection_id) noexcept {
 
 }  // namespace
 
+OleDate ClampQueryStart(const OleDate& start, const OleDate& now,
+                        std::int32_t max_age_days) noexcept {
+  if (WholeDays(Subtract(now, start)) <= max_age_days) return start;
+  return Subtract(now, SpanFromParts(max_age_days, 0, 0, 0));
+}
+
+std::int32_t EntriesToWalk(std::int32_t page_count) noexcept {
+  return std::clamp(page_count, 0, kQueryPageSize);
+}
+
+NextPage AfterPage(std::uint32_t first, std::int32_t page_count) noexcept {
+  const bool full = page_count >= kQueryPageSize;
+  const auto walked = static_cast<std::uint32_t>(full ? kQueryPageSize : std::max(page_count, 0));
+  return {full, first + walked};
+}
+
 bool IsSelectedDetectionEvent(std::int32_t event_id) noexcept {
   return std::find(std::begin(kSelectedEvents), std::end(kSelectedEvents), event_id) !=
          std::end(kSelectedEvents);

@@ -23,6 +23,30 @@ struct DetectionRecord {
 
 inline constexpr std::int32_t kAnyId = -1;
 
+// The query's paging: pages of 50 are asked while they come back full, at most 20,000 of
+// them (a million reports, far more than any machine reports between two runs).
+inline constexpr std::int32_t kQueryPageSize = 50;
+inline constexpr std::uint32_t kQueryMaxPages = 20000;
+
+// The query's start (start and now both local dates, as the SDK's are): the given start (already
+// the installation date when it was 0), moved to now less the maximum age in whole days when the
+// span from it to now, in whole days, exceeds that age (so an age of 0 moves a start older than a
+// day to now).
+[[nodiscard]] OleDate ClampQueryStart(const OleDate& start, const OleDate& now,
+                                      std::int32_t max_age_days) noexcept;
+
+// How many entries of a page to walk: the count it gives, never more than a page holds
+// and none for a negative count.
+[[nodiscard]] std::int32_t EntriesToWalk(std::int32_t page_count) noexcept;
+
+// What follows a page of page_count entries that began at first: another page only
+// after a full one, beginning where this one ended.
+struct NextPage {
+  bool more;
+  std::uint32_t first;
+};
+[[nodiscard]] NextPage AfterPage(std::uint32_t first, std::int32_t page_count) noexcept;
+
 // The "EventId" values of the detection events the query keeps.
 [[nodiscard]] bool IsSelectedDetectionEvent(std::int32_t event_id) noexcept;
 

@@ -89,20 +89,17 @@ const SdkActivationContext* GetActivationContext() {
 
 ActivationScope::ActivationScope(const SdkActivationContext& context) noexcept {
   const HANDLE handle = context.handle();
-  if (handle != nullptr && handle != INVALID_HANDLE_VALUE) {
-    activated_ = ::ActivateActCtx(handle, &cookie_) != FALSE;
+  ULONG_PTR cookie = 0;
+  if (handle != nullptr && handle != INVALID_HANDLE_VALUE && ::ActivateActCtx(handle, &cookie)) {
+    cookie_.reset(cookie);
   }
 }
 
-ActivationScope::~ActivationScope() {
-  if (activated_) ::DeactivateActCtx(0, cookie_);
-}
+ActivationScope::~ActivationScope() = default;
 
-ComScope::ComScope() noexcept : result_(::CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {}
+ComScope::ComScope() noexcept : apartment_(::CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {}
 
-ComScope::~ComScope() {
-  if (SUCCEEDED(result_)) ::CoUninitialize();
-}
+ComScope::~ComScope() = default;
 
 HostEntry CreateHostEntry() {
   HostEntry host;
@@ -159,7 +156,7 @@ std::optional<std::wstring> Configuration::ReadText(std::uint32_t item) const {
 std::optional<std::int32_t> Configuration::ReadNumber(std::uint32_t item) const {
   try {
     const auto value = Read(item);
-    return value ? Int32Field(value->get()) : std::nullopt;
+    return value ? Int32Value(value->get()) : std::nullopt;
   } catch (const std::exception&) {
     return std::nullopt;
   }
@@ -202,7 +199,7 @@ bool HostSdkSession::ReadProxySettings(ProxySettings& proxy) const {
 
 namespace {
 
-// The installation FILETIME from its two Configuration items.
+// The installation FILETIME (local time) from its two Configuration items.
 std::optional<FILETIME> InstallationFileTime(const HostSdkSession& session) {
   const auto low = session.ReadNumber(item::kInstallTimeLow);
   const auto high = session.ReadNumber(item::kInstallTimeHigh);
@@ -223,9 +220,10 @@ OleDate HostSdkSession::InstallationDate() const {
 }
 
 std::wstring HostSdkSession::InstallationDateText() const {
-  const auto time = InstallationFileTime(*this);
-  if (!time) return {};
-  return FormatDate(FileTimeToDate(*time), kDateFormat);
+  const auto local = InstallationFileTime(*this);
+  if (!local) return {};
+  // UTC, like every time the run compares it with and the state file keeps.
+  return FormatDate(LocalFileTimeToUtcDate(*local), kDateFormat);
 }
 
 }  // namespace zentrak::hostsdk

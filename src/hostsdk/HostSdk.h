@@ -16,8 +16,8 @@
 #include "hostsdk/SdkInterfaces.h"
 #include "hostsdk/Variant.h"
 #include "support/ComPtr.h"
+#include "support/Scoped.h"
 #include "support/ScopedVariant.h"
-#include "support/Unique.h"
 
 namespace zentrak::hostsdk {
 
@@ -35,7 +35,7 @@ class SdkActivationContext {
 
  private:
   std::wstring folder_;
-  UniqueActCtx handle_;
+  ScopedActCtx handle_;
   DWORD error_ = 0;
 };
 
@@ -50,11 +50,10 @@ class ActivationScope {
   ~ActivationScope();
   ActivationScope(const ActivationScope&) = delete;
   ActivationScope& operator=(const ActivationScope&) = delete;
-  [[nodiscard]] bool activated() const noexcept { return activated_; }
+  [[nodiscard]] bool activated() const noexcept { return cookie_.valid(); }
 
  private:
-  ULONG_PTR cookie_ = 0;
-  bool activated_ = false;
+  ScopedActCtxCookie cookie_;
 };
 
 // The thread's COM apartment (multithreaded), left only if entering it succeeded.
@@ -64,10 +63,10 @@ class ComScope {
   ~ComScope();
   ComScope(const ComScope&) = delete;
   ComScope& operator=(const ComScope&) = delete;
-  [[nodiscard]] HRESULT result() const noexcept { return result_; }
+  [[nodiscard]] HRESULT result() const noexcept { return apartment_.get(); }
 
  private:
-  HRESULT result_;
+  ScopedComApartment apartment_;
 };
 
 // The host entry object; empty when it could not be created.
@@ -140,7 +139,8 @@ class HostSdkSession {
   // The installation time as a local-time date; the converted zero FILETIME when it
   // cannot be read.
   [[nodiscard]] OleDate InstallationDate() const;
-  // "%Y-%m-%dT%H:%M:%S" of the installation time taken as UTC; empty when it cannot be
+  // "%Y-%m-%dT%H:%M:%S" of the installation time in UTC (the SDK's local FILETIME
+  // converted with the offset in force at the installation); empty when it cannot be
   // read.
   [[nodiscard]] std::wstring InstallationDateText() const;
 

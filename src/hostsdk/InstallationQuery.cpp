@@ -89,7 +89,7 @@ ProductRecord ReadProduct(std::wstring product_id, const ComPtr<ILicenceMap>& ma
     if (auto date = LookupActivationDate(map)) product.activation_date = std::move(*date);
   }
   const auto type = Lookup(map, L"VersionType");
-  product.version_type = type ? Int32Field(type->get()).value_or(0) : 0;
+  product.version_type = type ? Int32Value(type->get()).value_or(0) : 0;
   product.my_account_id.clear();
   if (auto text = LookupText(map, L"MyAccountID")) product.my_account_id = std::move(*text);
   return product;
@@ -98,7 +98,7 @@ ProductRecord ReadProduct(std::wstring product_id, const ComPtr<ILicenceMap>& ma
 template <typename T>
 void StoreNumber(const Configuration& config, std::uint32_t item, T& field) {
   if (const auto value = config.Read(item)) {
-    if (const auto number = Int32Field(value->get())) field = *number;
+    if (const auto number = Int32Value(value->get())) field = *number;
   }
 }
 

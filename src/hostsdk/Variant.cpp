@@ -17,21 +17,21 @@ HRESULT QueryHeld(const VARIANT& value, REFIID iid, void** result) noexcept {
 
 // QueryInterface after changing the VARIANT's type.
 HRESULT QueryChanged(const VARIANT& value, VARTYPE type, REFIID iid, void** result) noexcept {
-  VARIANT changed;
-  ::VariantInit(&changed);
-  HRESULT hr = ::VariantChangeType(&changed, const_cast<VARIANT*>(&value), 0, type);
-  if (SUCCEEDED(hr)) hr = V_VT(&changed) == type ? QueryHeld(changed, iid, result) : E_NOINTERFACE;
-  ::VariantClear(&changed);
+  ScopedVariant changed;
+  HRESULT hr = changed.AssignChanged(value, type);
+  if (SUCCEEDED(hr)) {
+    hr = changed.type() == type ? QueryHeld(changed.get(), iid, result) : E_NOINTERFACE;
+  }
   return hr;
 }
 
-ScopedVariant Changed(const VARIANT& value, VARTYPE type) {
+}  // namespace
+
+ScopedVariant ChangedVariant(const VARIANT& value, VARTYPE type) {
   ScopedVariant changed;
-  ThrowIfFailed(::VariantChangeType(changed.Mutable(), const_cast<VARIANT*>(&value), 0, type));
+  ThrowIfFailed(changed.AssignChanged(value, type));
   return changed;
 }
-
-}  // namespace
 
 void* QueryVariant(const VARIANT& value, REFIID iid) {
   void* result = nullptr;
@@ -52,43 +52,61 @@ void* QueryVariant(const VARIANT& value, REFIID iid) {
 
 std::wstring VariantToText(const VARIANT& value) {
   if (V_VT(&value) == VT_BSTR) return BstrText(V_BSTR(&value));
-  VARIANT changed;
-  ::VariantInit(&changed);
-  const HRESULT hr = ::VariantChangeType(&changed, const_cast<VARIANT*>(&value), 0, VT_BSTR);
-  const ScopedVariant owner(changed);
-  ThrowIfFailed(hr);
-  return BstrText(V_BSTR(&owner.get()));
+  return BstrText(V_BSTR(&ChangedVariant(value, VT_BSTR).get()));
 }
 
 std::uint32_t VariantToUInt32(const VARIANT& value) {
   if (V_VT(&value) == VT_UI4) return V_UI4(&value);
-  return V_UI4(&Changed(value, VT_UI4).get());
+  return V_UI4(&ChangedVariant(value, VT_UI4).get());
 }
 
 bool VariantToBool(const VARIANT& value) {
   if (V_VT(&value) == VT_BOOL) return V_BOOL(&value) != VARIANT_FALSE;
-  return V_BOOL(&Changed(value, VT_BOOL).get()) == VARIANT_TRUE;
+  return V_BOOL(&ChangedVariant(value, VT_BOOL).get()) == VARIANT_TRUE;
 }
 
 OleDate VariantToDate(const VARIANT& value) {
   if (V_VT(&value) == VT_DATE) return OleDate::FromDouble(V_DATE(&value));
-  VARIANT changed;
-  ::VariantInit(&changed);
-  const HRESULT hr = ::VariantChangeType(&changed, const_cast<VARIANT*>(&value), 0, VT_DATE);
-  const double date = V_DATE(&changed);
-  ::VariantClear(&changed);
-  return FAILED(hr) ? OleDate::Invalid() : OleDate::FromDouble(date);
+  ScopedVariant changed;
+  if (FAILED(changed.AssignChanged(value, VT_DATE))) return OleDate::Invalid();
+  return OleDate::FromDouble(V_DATE(&changed.get()));
 }
 
-std::optional<std::int32_t> Int32Field(const VARIANT& value) noexcept {
+std::optional<std::int32_t> Int32Value(const VARIANT& value) noexcept {
   switch (V_VT(&value)) {
+    case VT_I1:
+      return V_I1(&value);
+    case VT_UI1:
+      return V_UI1(&value);
+    case VT_I2:
+      return V_I2(&value);
+    case VT_UI2:
+      return V_UI2(&value);
     case VT_I4:
     case VT_INT:
     case VT_UI4:
     case VT_UINT:
       return V_I4(&value);
+    case VT_I8:
+    case VT_UI8:
+      // The low 32 bits, as a 32-bit integer.
+      return static_cast<std::int32_t>(static_cast<std::uint32_t>(V_UI8(&value)));
     default:
       return std::nullopt;
+  }
+}
+
+std::optional<std::int64_t> Int64Value(const VARIANT& value) noexcept {
+  switch (V_VT(&value)) {
+    case VT_I8:
+      return V_I8(&value);
+    case VT_UI8:
+      return static_cast<std::int64_t>(V_UI8(&value));
+    case VT_UI4:
+    case VT_UINT:
+      return static_cast<std::int64_t>(V_UI4(&value));
+    default:
+      return Int32Value(value);
   }
 }
 
@@ -150,24 +168,53 @@ ScopedVariant ArrayToVariant(SAFEARRAY* array) {
   return result;
 }
 
-OleDate FileTimeToDate(const FILETIME& time) noexcept {
-  FILETIME local{};
-  SYSTEMTIME parts{};
+namespace {
+
+// A calendar time as an OLE date of the same wall time: valid only when the date gives
+// back the same year, month, day, hour, minute and second.
+OleDate SystemTimeToDate(const SYSTEMTIME& parts) noexcept {
   double date = 0.0;
   SYSTEMTIME back{};
-  if (!::FileTimeToLocalFileTime(&time, &local) || !::FileTimeToSystemTime(&local, &parts) ||
-      !::SystemTimeToVariantTime(&parts, &date) || !::VariantTimeToSystemTime(date, &back) ||
-      back.wYear != parts.wYear || back.wMonth != parts.wMonth || back.wDay != parts.wDay ||
-      back.wHour != parts.wHour || back.wMinute != parts.wMinute || back.wSecond != parts.wSecond) {
+  if (!::SystemTimeToVariantTime(const_cast<SYSTEMTIME*>(&parts), &date) ||
+      !::VariantTimeToSystemTime(date, &back) || back.wYear != parts.wYear ||
+      back.wMonth != parts.wMonth || back.wDay != parts.wDay || back.wHour != parts.wHour ||
+      back.wMinute != parts.wMinute || back.wSecond != parts.wSecond) {
     return OleDate::Invalid();
   }
   return OleDate::FromDouble(date);
 }
 
-OleDate Now() noexcept {
+}  // namespace
+
+OleDate FileTimeToDate(const FILETIME& utc) noexcept {
+  FILETIME local{};
+  SYSTEMTIME parts{};
+  if (!::FileTimeToLocalFileTime(&utc, &local) || !::FileTimeToSystemTime(&local, &parts)) {
+    return OleDate::Invalid();
+  }
+  return SystemTimeToDate(parts);
+}
+
+OleDate LocalNow() noexcept {
   FILETIME now{};
   ::GetSystemTimeAsFileTime(&now);
   return FileTimeToDate(now);
+}
+
+OleDate UtcToLocalDate(const SYSTEMTIME& utc) noexcept {
+  SYSTEMTIME local{};
+  if (!::SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) return OleDate::Invalid();
+  return SystemTimeToDate(local);
+}
+
+OleDate LocalFileTimeToUtcDate(const FILETIME& local) noexcept {
+  SYSTEMTIME local_parts{};
+  SYSTEMTIME utc{};
+  if (!::FileTimeToSystemTime(&local, &local_parts) ||
+      !::TzSpecificLocalTimeToSystemTime(nullptr, &local_parts, &utc)) {
+    return OleDate::Invalid();
+  }
+  return SystemTimeToDate(utc);
 }
 
 }  // namespace zentrak::hostsdk

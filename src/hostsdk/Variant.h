@@ -31,6 +31,9 @@ template <typename I>
   return ComPtr<I>::Attach(static_cast<I*>(QueryVariant(value, __uuidof(I))));
 }
 
+// The value changed to the type (VariantChangeType, flags 0); a failure raises the COM
+// error.
+[[nodiscard]] ScopedVariant ChangedVariant(const VARIANT& value, VARTYPE type);
 // VT_BSTR copied, any other type changed to VT_BSTR (a failure raises the COM error).
 [[nodiscard]] std::wstring VariantToText(const VARIANT& value);
 // VT_UI4 as is, any other type changed to VT_UI4 (a failure raises the COM error).
@@ -41,9 +44,13 @@ template <typename I>
 // VT_DATE as is, any other type changed to VT_DATE; invalid (value 0) when that fails.
 [[nodiscard]] OleDate VariantToDate(const VARIANT& value);
 
-// The value of a 32-bit integer VARIANT (VT_I4, VT_INT, VT_UI4, VT_UINT), none for any
-// other type: the integer field of another type holds no number.
-[[nodiscard]] std::optional<std::int32_t> Int32Field(const VARIANT& value) noexcept;
+// The value of a VARIANT that holds an integer of any width (VT_I1 to VT_UI8, VT_INT,
+// VT_UINT) as a 32-bit integer: the low 32 bits of a 64-bit one. None for any other type
+// (texts, dates, booleans, objects, empty): they hold no integer.
+[[nodiscard]] std::optional<std::int32_t> Int32Value(const VARIANT& value) noexcept;
+// The same for a 64-bit integer: any integer width, an unsigned 64-bit value taken as its
+// bits. None for any other type.
+[[nodiscard]] std::optional<std::int64_t> Int64Value(const VARIANT& value) noexcept;
 // The text of a VT_BSTR VARIANT, none for any other type.
 [[nodiscard]] std::optional<std::wstring> BstrField(const VARIANT& value);
 
@@ -59,10 +66,17 @@ template <typename I>
 // raises E_INVALIDARG, a failed copy the COM error.
 [[nodiscard]] ScopedVariant ArrayToVariant(SAFEARRAY* array);
 
-// FILETIME (UTC) to a local-time date: valid only when every step succeeds and the date
-// gives back the same year, month, day, hour, minute and second.
-[[nodiscard]] OleDate FileTimeToDate(const FILETIME& time) noexcept;
+// FILETIME (UTC) to a local-time date, shifted by the offset in force now (as
+// FileTimeToLocalFileTime does): valid only when every step succeeds and the date gives
+// back the same year, month, day, hour, minute and second.
+[[nodiscard]] OleDate FileTimeToDate(const FILETIME& utc) noexcept;
 // The current time as a local-time date.
-[[nodiscard]] OleDate Now() noexcept;
+[[nodiscard]] OleDate LocalNow() noexcept;
+// A UTC calendar time as a local-time date, shifted by the offset in force at that time
+// (not today's); invalid when the time cannot be converted.
+[[nodiscard]] OleDate UtcToLocalDate(const SYSTEMTIME& utc) noexcept;
+// A local FILETIME (as the SDK keeps the installation time) as a UTC date, shifted by the
+// offset in force at that local time; invalid when it cannot be converted.
+[[nodiscard]] OleDate LocalFileTimeToUtcDate(const FILETIME& local) noexcept;
 
 }  // namespace zentrak::hostsdk

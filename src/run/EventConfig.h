@@ -10,7 +10,9 @@
 
 namespace zentrak::run {
 
-inline constexpr std::size_t kLastExecCapacity = 56;  // UTF-16 units, terminator included
+// The state file's time texts are read into 56 UTF-16 units, terminator included.
+inline constexpr std::size_t kLastExecCapacity = 56;
+inline constexpr std::size_t kInstallationDateCapacity = 56;
 
 struct EventConfig {
   std::array<wchar_t, kLastExecCapacity> last_exec{};

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "run/RunTracePoints.h"
+#include "support/Text.h"
 
 namespace zentrak::run {
 namespace {
@@ -33,7 +34,7 @@ std::int32_t Identifier(const ptree& entry, const char* name) {
 }
 
 void AppendFilters(const ptree& list, std::vector<hostsdk::DetectionRecord>& filters,
-                   const trace::Point& point) {
+                   const decltype(tp::kEventFilterRead)& point) {
   for (const auto& element : list) {
     hostsdk::DetectionRecord pattern;
     pattern.detection_id = Identifier(element.second, kDetectionId);
@@ -44,7 +45,7 @@ void AppendFilters(const ptree& list, std::vector<hostsdk::DetectionRecord>& fil
 }
 
 // The flag test is an exact text comparison: "True" or 1 are false.
-bool Flag(const ptree& value, const trace::Point& point) {
+bool Flag(const ptree& value, const decltype(tp::kVpnEvent80Read)& point) {
   const bool flag = value.get_value<std::string>() == "true";
   ZTRACE(point, flag ? "true" : "false");
   return flag;
@@ -125,6 +126,14 @@ bool DigestReadsAsZero(std::wstring_view digest) {
   std::uint32_t value = 1;
   in >> std::hex >> value;
   return !in.fail() && value == 0;
+}
+
+ConfigFetch DecideConfigFetch(const std::optional<std::wstring>& local_digest,
+                              std::wstring_view expected_digest, bool source_is_url) {
+  if (local_digest && text::ToUpperAscii(*local_digest) == text::ToUpperAscii(expected_digest)) {
+    return ConfigFetch::kKeep;
+  }
+  return source_is_url ? ConfigFetch::kDownload : ConfigFetch::kCopy;
 }
 
 }  // namespace zentrak::run

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <istream>
+#include <optional>
 #include <stdexcept>
 #include <string_view>
 
@@ -32,5 +33,12 @@ class EventConfigError : public std::runtime_error {
 // The zero test of the expected digest: true only when the text reads, as a hexadecimal
 // unsigned 32-bit number, as zero. A real 32-digit digest does not fit and is not zero.
 [[nodiscard]] bool DigestReadsAsZero(std::wstring_view digest);
+
+// How the local copy of the configuration is kept current: kept when its digest equals
+// the expected one (letter case aside), otherwise downloaded from a URL or copied from
+// a path. Without a local copy there is no digest (none).
+enum class ConfigFetch : std::uint8_t { kKeep, kDownload, kCopy };
+[[nodiscard]] ConfigFetch DecideConfigFetch(const std::optional<std::wstring>& local_digest,
+                                            std::wstring_view expected_digest, bool source_is_url);
 
 }  // namespace zentrak::run

@@ -6,8 +6,8 @@ namespace zentrak::run {
 namespace {
 
 bool UnsafeInFileName(wchar_t c) noexcept {
-  return c < 0x20 || c == L'\\' || c == L'/' || c == L':' || c == L'*' || c == L'?' ||
-         c == L'"' || c == L'<' || c == L'>' || c == L'|';
+  return c < 0x20 || c == L'\\' || c == L'/' || c == L':' || c == L'*' || c == L'?' || c == L'"' ||
+         c == L'<' || c == L'>' || c == L'|';
 }
 
 int HexValue(wchar_t c) noexcept {
@@ -40,8 +40,8 @@ std::wstring PercentDecoded(std::wstring_view text) {
 
 std::wstring FormatDocumentStamp(const CivilTime& t) {
   wchar_t buffer[64] = {};
-  const int n = std::swprintf(buffer, 64, L"%04d%02d%02d_%02d%02d%02d%03d", t.year, t.month,
-                              t.day, t.hour, t.minute, t.second, t.millisecond);
+  const int n = std::swprintf(buffer, 64, L"%04d%02d%02d_%02d%02d%02d%03d", t.year, t.month, t.day,
+                              t.hour, t.minute, t.second, t.millisecond);
   return n > 0 ? std::wstring(buffer, static_cast<std::size_t>(n)) : std::wstring();
 }
 

@@ -1,29 +1,25 @@
 #include "run/Repository.h"
 
 #include <windows.h>
+// The headers below need the types of <windows.h>.
 #include <shlobj.h>
 
 #include "hostsdk/ConfigItems.h"
 #include "run/FileNames.h"
+#include "run/RunState.h"
 #include "run/RunTracePoints.h"
+#include "support/Clock.h"
+#include "support/Files.h"
 #include "support/Registry.h"
 
 namespace zentrak::run {
 namespace {
 
-bool IsFolder(const std::wstring& path) {
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
 bool CreateFolder(const std::wstring& path) { return ::CreateDirectoryW(path.c_str(), nullptr); }
 
 std::wstring DocumentStamp() {
   try {
-    SYSTEMTIME now{};
-    ::GetSystemTime(&now);
-    return FormatDocumentStamp(CivilTime{now.wYear, now.wMonth, now.wDay, now.wHour,
-                                         now.wMinute, now.wSecond, now.wMilliseconds});
+    return FormatDocumentStamp(UtcNow());
   } catch (...) {
     ZTRACE(tp::kDocumentStampFailed, ::GetLastError());
     return {};
@@ -34,21 +30,21 @@ std::wstring DocumentStamp() {
 
 bool LocateOrCreateRepository(RunContext& context) {
   wchar_t common[MAX_PATH] = {};
-  if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT,
-                                common))) {
+  if (FAILED(
+          ::SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, common))) {
     ZTRACE(tp::kNoCommonAppData);
     return false;
   }
   const std::wstring agent = std::wstring(common) + kAgentFolder;
   const std::wstring repository = agent + kRepositoryFolder;
-  if (IsFolder(repository)) {
+  if (files::IsExistingFolder(repository)) {
     ZTRACE(tp::kRepositoryExists, repository);
     context.repository_folder = repository;
     return true;
   }
   const std::wstring contexts = agent + kContextsFolder;
   const bool created =
-      (IsFolder(contexts) || CreateFolder(contexts)) && CreateFolder(repository);
+      (files::IsExistingFolder(contexts) || CreateFolder(contexts)) && CreateFolder(repository);
   if (!created) {
     ZTRACE(tp::kRepositoryNotCreated);
     return false;

@@ -20,9 +20,10 @@
 #include "run/ServiceCheck.h"
 #include "run/StartupSettings.h"
 #include "run/Switches.h"
+#include "support/Files.h"
+#include "support/Scoped.h"
 #include "support/Text.h"
 #include "support/TraceProvider.h"
-#include "support/Unique.h"
 #include "sysinfo/VersionInfo.h"
 #include "tracking/EventTracker.h"
 #include "tracking/TestLog.h"
@@ -40,11 +41,7 @@ constexpr wchar_t kApplicationName[] = L"KelvoSecurity\\Integration\\Zentrak";
 
 // The document as one byte per character, truncating an existing file.
 void WriteDocumentFile(const std::wstring& path, const std::wstring& document) {
-  const std::string bytes = text::SingleBytePrefix(document);
-  std::FILE* file = ::_wfopen(path.c_str(), L"wb");
-  if (file == nullptr) return;
-  std::fwrite(bytes.data(), 1, bytes.size(), file);
-  std::fclose(file);
+  (void)files::WriteBytes(path, text::SingleBytePrefix(document), files::WriteMode::kTruncate);
 }
 
 // Step 19: write the document, hand it to the comms library, record what was
@@ -77,7 +74,7 @@ void TransferDocument(TestLog& log, const RunContext& context,
 }
 
 // Steps 14 to 21. Returns the exit code of an early stop, or none to go on.
-std::optional<int> TrackAndTransfer(TestLog& log, UniqueHandle& mutex, const RunContext& context,
+std::optional<int> TrackAndTransfer(TestLog& log, ScopedHandle& mutex, const RunContext& context,
                                     EventConfig& config, const hostsdk::HostSdkSession& session,
                                     const hostsdk::HostEntry& host) {
   ZTRACE(tp::kStateAndConfigLoaded);
@@ -130,7 +127,7 @@ void ReadSdkStartupSettings(const hostsdk::HostEntry& host, RunContext& context)
   }
   if (auto password = configuration.ReadAsText(hostsdk::item::kProxyPassword)) {
     context.proxy.password = std::move(*password);
-    ZTRACE(tp::kProxyPasswordRead, context.proxy.password);
+    ZTRACE(tp::kProxyPasswordRead, trace::kSecretMask);
   }
 
   std::optional<IdentityFacts> facts;
@@ -149,7 +146,7 @@ void ReadSdkStartupSettings(const hostsdk::HostEntry& host, RunContext& context)
 }
 
 // Steps 8 to 22, once the activation context exists.
-int RunWithSdk(TestLog& log, UniqueHandle& mutex, RunContext& context,
+int RunWithSdk(TestLog& log, ScopedHandle& mutex, RunContext& context,
                const hostsdk::SdkActivationContext& activation_context) {
   const hostsdk::ActivationScope activation(activation_context);
   const hostsdk::ComScope com;
@@ -190,7 +187,7 @@ int RunSteps(const std::vector<std::wstring_view>& args) {
   const DWORD create_error = ::GetLastError();
   // Owned from creation and never released explicitly: closing the handle frees it.
   // Without a handle the run goes on without the lock.
-  UniqueHandle mutex(created);
+  ScopedHandle mutex(created);
   if (mutex && create_error == ERROR_ALREADY_EXISTS) {
     LogError(log, msg::kAnotherInstance);
     ZTRACE(tp::kAnotherInstance);

@@ -1,7 +1,7 @@
 #include "run/RunState.h"
 
 #include <windows.h>
-
+// The headers below need the types of <windows.h>.
 #include <shlwapi.h>
 
 #include <fstream>
@@ -12,8 +12,9 @@
 #include "run/Repository.h"
 #include "run/RunTracePoints.h"
 #include "run/StateTime.h"
+#include "support/Clock.h"
+#include "support/Files.h"
 #include "support/Hash.h"
-#include "support/Text.h"
 #include "transport/CommsClient.h"
 
 namespace zentrak::run {
@@ -22,24 +23,19 @@ std::wstring StateFilePath(const std::wstring& repository_folder) {
   return repository_folder + L"\\" + kStateFileName;
 }
 
-bool IsExistingFile(const std::wstring& path) {
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
 void LoadRunState(const std::wstring& repository_folder, EventConfig& config) {
   config.repository_directory = repository_folder + L"\\";
   const std::wstring path = config.repository_directory + kStateFileName;
-  if (!IsExistingFile(path)) {
+  if (!files::IsExistingFile(path)) {
     config.installation_date.clear();
     return;
   }
   // A longer value is cut to what the 56-unit array holds.
   ::GetPrivateProfileStringW(kGlobalSection, kLastExecKey, L"", config.last_exec.data(),
                              static_cast<DWORD>(config.last_exec.size()), path.c_str());
-  wchar_t installed[kLastExecCapacity] = {};
+  wchar_t installed[kInstallationDateCapacity] = {};
   const DWORD n = ::GetPrivateProfileStringW(kEvt1Section, kInstDateTimeKey, L"", installed,
-                                             kLastExecCapacity, path.c_str());
+                                             kInstallationDateCapacity, path.c_str());
   if (n > 0) config.installation_date.assign(installed, n);
 }
 
@@ -60,20 +56,25 @@ std::optional<std::wstring> ReadVariable(const wchar_t* name, unsigned capacity)
 // Keeps the local copy current; false when it had to be fetched and could not be.
 bool FetchConfig(const hostsdk::HostSdkSession& session, const RunContext& context,
                  const EventConfig& config, bool is_url, const std::wstring& local) {
-  if (IsExistingFile(local)) {
-    const std::wstring digest = FileMd5Text(local);
-    ZTRACE(tp::kLocalConfigDigest, digest);
-    if (text::ToUpperAscii(digest) == text::ToUpperAscii(config.expected_digest)) {
+  std::optional<std::wstring> digest;
+  if (files::IsExistingFile(local)) {
+    digest = FileMd5Text(local);
+    ZTRACE(tp::kLocalConfigDigest, *digest);
+  }
+  switch (DecideConfigFetch(digest, config.expected_digest, is_url)) {
+    case ConfigFetch::kKeep:
       ZTRACE(tp::kLocalConfigCurrent);
       return true;
+    case ConfigFetch::kDownload: {
+      if (digest) ZTRACE(tp::kLocalConfigStale, *digest, config.expected_digest);
+      const transport::CommsClient client(&session);
+      return client.DownloadFile(config.source, local, context.identity_text);
     }
-    ZTRACE(tp::kLocalConfigStale, digest, config.expected_digest);
+    case ConfigFetch::kCopy:
+      if (digest) ZTRACE(tp::kLocalConfigStale, *digest, config.expected_digest);
+      return ::CopyFileW(config.source.c_str(), local.c_str(), FALSE) != FALSE;
   }
-  if (is_url) {
-    const transport::CommsClient client(&session);
-    return client.DownloadFile(config.source, local, context.identity_text);
-  }
-  return ::CopyFileW(config.source.c_str(), local.c_str(), FALSE) != FALSE;
+  return false;
 }
 
 }  // namespace
@@ -113,10 +114,9 @@ bool LoadRunStateAndConfig(const hostsdk::HostSdkSession& session, EventConfig& 
 }
 
 std::wstring NowStateTimeText() {
-  SYSTEMTIME now{};
-  ::GetSystemTime(&now);
-  return FormatStateTime(
-      CivilTime{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, 0});
+  CivilTime utc = UtcNow();
+  utc.millisecond = 0;
+  return FormatStateTime(utc);
 }
 
 void WriteStateKey(const std::wstring& state_file, const wchar_t* section, const wchar_t* key,

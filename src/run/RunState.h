@@ -7,18 +7,10 @@
 #include "hostsdk/HostSdk.h"
 #include "run/EventConfig.h"
 #include "run/RunContext.h"
+#include "run/StateFileKeys.h"
+#include "run/StateTime.h"
 
 namespace zentrak::run {
-
-inline constexpr wchar_t kStateFileName[] = L"EvtsData.ini";
-inline constexpr wchar_t kGlobalSection[] = L"GLOBAL";
-inline constexpr wchar_t kLastExecKey[] = L"lastExec";
-inline constexpr wchar_t kEvt1Section[] = L"EVT1";
-inline constexpr wchar_t kInstDateTimeKey[] = L"instDateTime";
-inline constexpr wchar_t kSendKey[] = L"Send";
-inline constexpr wchar_t kVpnSection[] = L"VPN_Status";
-inline constexpr wchar_t kVpnEvent80Key[] = L"VPNEvent80";
-inline constexpr wchar_t kVpnEvent100Key[] = L"VPNEvent100";
 
 // The state file of a repository folder.
 [[nodiscard]] std::wstring StateFilePath(const std::wstring& repository_folder);
@@ -48,8 +40,5 @@ inline constexpr unsigned kConfigDigestCapacity = 35;
 // One key written through the private-profile functions; a failed write is not reported.
 void WriteStateKey(const std::wstring& state_file, const wchar_t* section, const wchar_t* key,
                    const std::wstring& value);
-
-// A file that exists and is not a folder.
-[[nodiscard]] bool IsExistingFile(const std::wstring& path);
 
 }  // namespace zentrak::run

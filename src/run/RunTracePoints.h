@@ -1,4 +1,5 @@
-// Every trace point of the run sequence and service wait units, in one place.
+// Every trace point of the run sequence and service wait units, in one place: number,
+// level, wording and argument types. All use flag 1.
 #pragma once
 
 #include "support/Trace.h"
@@ -10,73 +11,175 @@ using trace::kLevelInfo;
 using trace::kLevelVerbose;
 using trace::Point;
 using trace::Unit;
+using T = trace::ArgType;
 
-constexpr Point Run(std::uint16_t number, std::uint8_t level) { return {Unit::kRun, number, 1, level}; }
-constexpr Point Service(std::uint16_t number, std::uint8_t level) {
-  return {Unit::kService, number, 1, level};
+template <T... Args>
+constexpr auto Run(std::uint16_t number, std::uint8_t level, const char* text) {
+  return trace::MakePoint<Args...>(Unit::kRun, number, 1, level, text);
+}
+template <T... Args>
+constexpr auto Service(std::uint16_t number, std::uint8_t level, const char* text) {
+  return trace::MakePoint<Args...>(Unit::kService, number, 1, level, text);
 }
 
 // Run sequence.
-inline constexpr Point kProviderRegistered = Run(10, kLevelInfo);
-inline constexpr Point kAnotherInstance = Run(11, kLevelInfo);
-inline constexpr Point kServiceWaitFailed = Run(12, kLevelInfo);
-inline constexpr Point kNoActivationContext = Run(13, kLevelInfo);
-inline constexpr Point kStartupSettingsRead = Run(14, kLevelInfo);
-inline constexpr Point kStateAndConfigLoaded = Run(15, kLevelInfo);
-inline constexpr Point kUninstallBranch = Run(16, kLevelInfo);
-inline constexpr Point kPreviousUninstallTrackFailed = Run(17, kLevelInfo);
-inline constexpr Point kProxyHandedToTracker = Run(18, kLevelInfo);
-inline constexpr Point kProcessEventsSucceeded = Run(19, kLevelError);
-inline constexpr Point kDocumentText = Run(20, kLevelInfo);  // (text)
-inline constexpr Point kTransferSucceeded = Run(21, kLevelError);
-inline constexpr Point kTransferFailed = Run(22, kLevelError);
-inline constexpr Point kBackupFolder = Run(23, kLevelInfo);  // (folder)
-inline constexpr Point kNoEventToTransfer = Run(24, kLevelError);
-inline constexpr Point kTransferBlockFinished = Run(25, kLevelError);
-inline constexpr Point kEndOfRun = Run(26, kLevelInfo);
-inline constexpr Point kEnvironmentVariableMissing = Run(27, kLevelError);  // (name)
-inline constexpr Point kLocalConfigDigest = Run(32, kLevelError);          // (digest)
-inline constexpr Point kLocalConfigCurrent = Run(33, kLevelError);
-inline constexpr Point kLocalConfigStale = Run(34, kLevelError);            // (local, expected)
-inline constexpr Point kEventFilterRead = Run(35, kLevelError);             // (malware, detection)
-inline constexpr Point kSendDetectionEventRead = Run(36, kLevelError);      // ("true"/"false")
-inline constexpr Point kVpnEvent80Read = Run(37, kLevelError);              // ("true"/"false")
-inline constexpr Point kVpnEvent100Read = Run(38, kLevelError);             // ("true"/"false")
-inline constexpr Point kTrackFilterRead = Run(39, kLevelError);             // (malware, detection)
-inline constexpr Point kSendDetectionTrackRead = Run(40, kLevelError);      // ("true"/"false")
-inline constexpr Point kExpirationDaysRead = Run(41, kLevelError);
-inline constexpr Point kUnknownConfigMember = Run(42, kLevelError);         // (name)
-inline constexpr Point kConfigParsed = Run(43, kLevelError);                // (1 valid, 0 not)
-inline constexpr Point kRepositoryCreated = Run(28, kLevelError);           // (path)
-inline constexpr Point kRepositoryNotCreated = Run(29, kLevelError);
-inline constexpr Point kRepositoryExists = Run(30, kLevelError);            // (path)
-inline constexpr Point kNoCommonAppData = Run(31, kLevelError);
-inline constexpr Point kDocumentStampFailed = Run(44, kLevelError);         // (last error)
-inline constexpr Point kBackupLookup = Run(45, kLevelInfo);
-inline constexpr Point kBackupKeyNotOpened = Run(46, kLevelError);          // (key path)
-inline constexpr Point kBackupValueNotRead = Run(49, kLevelError);          // (value name)
-inline constexpr Point kBackupEnabled = Run(50, kLevelInfo);                // ("True"/"False")
-inline constexpr Point kProxyServerRead = Run(52, kLevelInfo);              // (value)
-inline constexpr Point kProxyUserRead = Run(53, kLevelInfo);                // (value)
-inline constexpr Point kProxyPasswordRead = Run(54, kLevelInfo);            // (value)
-inline constexpr Point kInstUidRead = Run(55, kLevelError);                 // (value)
-inline constexpr Point kInstUidNotRead = Run(56, kLevelError);
-inline constexpr Point kWaitingForService = Run(57, kLevelInfo);
-inline constexpr Point kServiceDoesNotExist = Run(58, kLevelInfo);
-inline constexpr Point kServiceCheckBegins = Run(59, kLevelInfo);
-inline constexpr Point kServiceStopped = Run(60, kLevelInfo);
-inline constexpr Point kServiceStartPending = Run(61, kLevelInfo);
-inline constexpr Point kServiceStopPending = Run(62, kLevelInfo);
-inline constexpr Point kServiceContinuePending = Run(63, kLevelInfo);
-inline constexpr Point kServicePausePending = Run(64, kLevelInfo);
-inline constexpr Point kServicePaused = Run(65, kLevelInfo);
-inline constexpr Point kServiceStateOther = Run(66, kLevelInfo);
-inline constexpr Point kServiceRunning = Run(67, kLevelInfo);
+inline constexpr auto kProviderRegistered = Run<>(10, kLevelInfo, "trace provider registered");
+inline constexpr auto kAnotherInstance =
+    Run<>(11, kLevelInfo, "another copy of the program is running: this run stops");
+inline constexpr auto kServiceWaitFailed =
+    Run<>(12, kLevelInfo, "the host service is not running after the wait: this run stops");
+inline constexpr auto kNoActivationContext =
+    Run<>(13, kLevelInfo, "no activation context for the host SDK: this run stops");
+inline constexpr auto kStartupSettingsRead = Run<>(14, kLevelInfo, "start-up settings read");
+inline constexpr auto kStateAndConfigLoaded =
+    Run<>(15, kLevelInfo, "run state and event configuration loaded");
+inline constexpr auto kUninstallBranch = Run<>(16, kLevelInfo, "uninstall mode");
+inline constexpr auto kPreviousUninstallTrackFailed =
+    Run<>(17, kLevelInfo, "the track of the previous uninstallation was not sent");
+inline constexpr auto kProxyHandedToTracker =
+    Run<>(18, kLevelInfo, "proxy settings handed to the campaign tracker");
+inline constexpr auto kProcessEventsSucceeded =
+    Run<>(19, kLevelError, "event tracking finished its decisions");
+inline constexpr auto kDocumentText = Run<T::kWide>(20, kLevelInfo, "event document: %1");
+inline constexpr auto kTransferSucceeded = Run<>(21, kLevelError, "event document transferred");
+inline constexpr auto kTransferFailed =
+    Run<>(22, kLevelError, "event document not transferred: lastExec stays as it was");
+inline constexpr auto kBackupFolder =
+    Run<T::kWide>(23, kLevelInfo, "copying the event document to the backup folder %1");
+inline constexpr auto kNoEventToTransfer =
+    Run<>(24, kLevelError, "no event is due: no event document");
+inline constexpr auto kTransferBlockFinished = Run<>(25, kLevelError, "transfer step finished");
+inline constexpr auto kEndOfRun = Run<>(26, kLevelInfo, "end of the run");
+inline constexpr auto kEnvironmentVariableMissing = Run<T::kWide>(
+    27, kLevelError, "environment variable %1 is not set or too long: no event configuration");
+inline constexpr auto kLocalConfigDigest =
+    Run<T::kWide>(32, kLevelError, "local configuration copy found, digest %1");
+inline constexpr auto kLocalConfigCurrent =
+    Run<>(33, kLevelError, "local configuration copy is current");
+inline constexpr auto kLocalConfigStale = Run<T::kWide, T::kWide>(
+    34, kLevelError, "local configuration copy is stale: local digest %1, expected %2");
+inline constexpr auto kEventFilterRead = Run<T::kInt32, T::kInt32>(
+    35, kLevelError, "DetectionsToEvent entry: MalwareID %1, DetectionID %2 (-1: any)");
+inline constexpr auto kSendDetectionEventRead =
+    Run<T::kNarrow>(36, kLevelError, "SendDetectionEvent is %1");
+inline constexpr auto kVpnEvent80Read = Run<T::kNarrow>(37, kLevelError, "VPNEvent80 is %1");
+inline constexpr auto kVpnEvent100Read = Run<T::kNarrow>(38, kLevelError, "VPNEvent100 is %1");
+inline constexpr auto kTrackFilterRead = Run<T::kInt32, T::kInt32>(
+    39, kLevelError, "DetectionsToTrack entry: MalwareID %1, DetectionID %2 (-1: any)");
+inline constexpr auto kSendDetectionTrackRead =
+    Run<T::kNarrow>(40, kLevelError, "SendDetectionTrack is %1");
+inline constexpr auto kExpirationDaysRead = Run<>(41, kLevelError, "reading ExpirationDays");
+inline constexpr auto kUnknownConfigMember = Run<T::kNarrow>(
+    42, kLevelError, "unknown configuration member %1: the configuration is not valid");
+inline constexpr auto kConfigParsed =
+    Run<T::kInt32>(43, kLevelError, "event configuration read, valid %1 (1 yes, 0 no)");
+inline constexpr auto kRepositoryCreated =
+    Run<T::kWide>(28, kLevelError, "repository folder created: %1");
+inline constexpr auto kRepositoryNotCreated =
+    Run<>(29, kLevelError, "repository folder could not be created");
+inline constexpr auto kRepositoryExists =
+    Run<T::kWide>(30, kLevelError, "repository folder exists: %1");
+inline constexpr auto kNoCommonAppData =
+    Run<>(31, kLevelError, "the common application data folder is unknown");
+inline constexpr auto kDocumentStampFailed =
+    Run<T::kHex32>(44, kLevelError, "document time stamp could not be built, last error %1");
+inline constexpr auto kBackupLookup = Run<>(45, kLevelInfo, "looking for the backup folder");
+inline constexpr auto kBackupKeyNotOpened =
+    Run<T::kWide>(46, kLevelError, "backup key HKLM\\%1 could not be opened: no backup");
+inline constexpr auto kBackupValueNotRead =
+    Run<T::kWide>(49, kLevelError, "backup value %1 could not be read: no backup");
+inline constexpr auto kBackupEnabled = Run<T::kWide>(50, kLevelInfo, "backup enabled: %1");
+inline constexpr auto kProxyServerRead = Run<T::kWide>(52, kLevelInfo, "proxy server: %1");
+inline constexpr auto kProxyUserRead = Run<T::kWide>(53, kLevelInfo, "proxy user: %1");
+// The argument is a fixed mask, never the password.
+inline constexpr auto kProxyPasswordRead = Run<T::kWide>(54, kLevelInfo, "proxy password read: %1");
+inline constexpr auto kInstUidRead = Run<T::kWide>(55, kLevelError, "InstUID: %1");
+inline constexpr auto kInstUidNotRead = Run<>(56, kLevelError, "InstUID could not be read");
+inline constexpr auto kWaitingForService =
+    Run<>(57, kLevelInfo, "the host service is not running yet: waiting up to 300 s");
+inline constexpr auto kServiceDoesNotExist =
+    Run<>(58, kLevelInfo, "the host service does not exist: no wait");
+inline constexpr auto kServiceCheckBegins = Run<>(59, kLevelInfo, "checking the host service");
+inline constexpr auto kServiceStopped = Run<>(60, kLevelInfo, "the host service is stopped");
+inline constexpr auto kServiceStartPending = Run<>(61, kLevelInfo, "the host service is starting");
+inline constexpr auto kServiceStopPending = Run<>(62, kLevelInfo, "the host service is stopping");
+inline constexpr auto kServiceContinuePending =
+    Run<>(63, kLevelInfo, "the host service is continuing");
+inline constexpr auto kServicePausePending = Run<>(64, kLevelInfo, "the host service is pausing");
+inline constexpr auto kServicePaused = Run<>(65, kLevelInfo, "the host service is paused");
+inline constexpr auto kServiceStateOther =
+    Run<>(66, kLevelInfo, "the host service is not running (state unknown or unreadable)");
+inline constexpr auto kServiceRunning = Run<>(67, kLevelInfo, "the host service is running");
 
 // Service wait.
-inline constexpr Point kScmAccessDenied = Service(12, kLevelVerbose);
-inline constexpr Point kServiceStatusRead = Service(13, kLevelVerbose);    // (state)
-inline constexpr Point kServiceQueryFailed = Service(14, kLevelVerbose);   // (error code)
-inline constexpr Point kServiceOpenFailed = Service(15, kLevelVerbose);    // (error code)
+inline constexpr auto kScmAccessDenied =
+    Service<>(12, kLevelVerbose, "the service control manager refused access");
+inline constexpr auto kServiceStatusRead =
+    Service<T::kInt32>(13, kLevelVerbose, "host service state %1 (4: running)");
+inline constexpr auto kServiceQueryFailed =
+    Service<T::kInt32>(14, kLevelVerbose, "host service status query failed, error %1");
+inline constexpr auto kServiceOpenFailed =
+    Service<T::kInt32>(15, kLevelVerbose, "host service could not be opened, error %1");
+
+// Every point of each unit, for the format files of the platform's trace tools.
+inline constexpr Point kRunPoints[] = {
+    kProviderRegistered,
+    kAnotherInstance,
+    kServiceWaitFailed,
+    kNoActivationContext,
+    kStartupSettingsRead,
+    kStateAndConfigLoaded,
+    kUninstallBranch,
+    kPreviousUninstallTrackFailed,
+    kProxyHandedToTracker,
+    kProcessEventsSucceeded,
+    kDocumentText,
+    kTransferSucceeded,
+    kTransferFailed,
+    kBackupFolder,
+    kNoEventToTransfer,
+    kTransferBlockFinished,
+    kEndOfRun,
+    kEnvironmentVariableMissing,
+    kLocalConfigDigest,
+    kLocalConfigCurrent,
+    kLocalConfigStale,
+    kEventFilterRead,
+    kSendDetectionEventRead,
+    kVpnEvent80Read,
+    kVpnEvent100Read,
+    kTrackFilterRead,
+    kSendDetectionTrackRead,
+    kExpirationDaysRead,
+    kUnknownConfigMember,
+    kConfigParsed,
+    kRepositoryCreated,
+    kRepositoryNotCreated,
+    kRepositoryExists,
+    kNoCommonAppData,
+    kDocumentStampFailed,
+    kBackupLookup,
+    kBackupKeyNotOpened,
+    kBackupValueNotRead,
+    kBackupEnabled,
+    kProxyServerRead,
+    kProxyUserRead,
+    kProxyPasswordRead,
+    kInstUidRead,
+    kInstUidNotRead,
+    kWaitingForService,
+    kServiceDoesNotExist,
+    kServiceCheckBegins,
+    kServiceStopped,
+    kServiceStartPending,
+    kServiceStopPending,
+    kServiceContinuePending,
+    kServicePausePending,
+    kServicePaused,
+    kServiceStateOther,
+    kServiceRunning,
+};
+inline constexpr Point kServicePoints[] = {kScmAccessDenied, kServiceStatusRead,
+                                           kServiceQueryFailed, kServiceOpenFailed};
 
 }  // namespace zentrak::run::tp

@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "run/RunTracePoints.h"
-#include "support/Unique.h"
+#include "support/Scoped.h"
 
 namespace zentrak::run {
 namespace {
@@ -28,8 +28,8 @@ ServiceCheck CheckHostService() {
   ZTRACE(tp::kServiceCheckBegins);
   ServiceCheck result;
   DWORD error = 0;
-  UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-  UniqueServiceHandle service;
+  ScopedServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+  ScopedServiceHandle service;
   if (!manager) {
     error = ::GetLastError();
     if (error == ERROR_ACCESS_DENIED) ZTRACE(tp::kScmAccessDenied);

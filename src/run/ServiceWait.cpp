@@ -20,15 +20,22 @@ bool WaitForService(const ServiceCheckFn& check, const SleepFn& sleep) {
   return false;
 }
 
-const trace::Point& NotRunningTracePoint(std::uint32_t state) noexcept {
+const trace::TypedPoint<>& NotRunningTracePoint(std::uint32_t state) noexcept {
   switch (state) {
-    case 1: return tp::kServiceStopped;
-    case 2: return tp::kServiceStartPending;
-    case 3: return tp::kServiceStopPending;
-    case 5: return tp::kServiceContinuePending;
-    case 6: return tp::kServicePausePending;
-    case 7: return tp::kServicePaused;
-    default: return tp::kServiceStateOther;
+    case 1:
+      return tp::kServiceStopped;
+    case 2:
+      return tp::kServiceStartPending;
+    case 3:
+      return tp::kServiceStopPending;
+    case 5:
+      return tp::kServiceContinuePending;
+    case 6:
+      return tp::kServicePausePending;
+    case 7:
+      return tp::kServicePaused;
+    default:
+      return tp::kServiceStateOther;
   }
 }
 

@@ -28,6 +28,6 @@ using SleepFn = std::function<void(std::uint32_t milliseconds)>;
 [[nodiscard]] bool WaitForService(const ServiceCheckFn& check, const SleepFn& sleep);
 
 // The trace point that reports a service that is not running, by its current state.
-[[nodiscard]] const trace::Point& NotRunningTracePoint(std::uint32_t state) noexcept;
+[[nodiscard]] const trace::TypedPoint<>& NotRunningTracePoint(std::uint32_t state) noexcept;
 
 }  // namespace zentrak::run

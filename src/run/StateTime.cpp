@@ -43,8 +43,7 @@ std::optional<int> LeadingNumber(std::wstring_view field) noexcept {
 std::optional<FileTimeTicks> ToFileTime(const CivilTime& t) noexcept {
   if (t.year < 1601 || t.year > 30827 || t.month < 1 || t.month > 12 || t.day < 1 ||
       t.day > DaysInMonth(t.year, t.month) || t.hour < 0 || t.hour > 23 || t.minute < 0 ||
-      t.minute > 59 || t.second < 0 || t.second > 59 || t.millisecond < 0 ||
-      t.millisecond > 999) {
+      t.minute > 59 || t.second < 0 || t.second > 59 || t.millisecond < 0 || t.millisecond > 999) {
     return std::nullopt;
   }
   const std::int64_t days = DaysSince1601(t.year, t.month, t.day);

@@ -6,18 +6,11 @@
 #include <string>
 #include <string_view>
 
+#include "support/CivilTime.h"
+
 namespace zentrak::run {
 
-// A calendar time with the fields of a Windows SYSTEMTIME (day of week left out).
-struct CivilTime {
-  int year = 0;
-  int month = 0;
-  int day = 0;
-  int hour = 0;
-  int minute = 0;
-  int second = 0;
-  int millisecond = 0;
-};
+using zentrak::CivilTime;
 
 // 100-ns ticks since 1 January 1601, as a Windows FILETIME counts them.
 using FileTimeTicks = std::uint64_t;

@@ -4,7 +4,7 @@
 
 #include "support/Base64.h"
 #include "support/BuildSettings.h"
-#include "support/Unique.h"
+#include "support/Scoped.h"
 #include "transport/TransportTracePoints.h"
 
 namespace zentrak {
@@ -60,7 +60,7 @@ std::optional<std::wstring> DecryptAgentValue(std::string_view value) {
     return std::nullopt;
   }
 
-  UniqueCryptProv provider;
+  ScopedCryptProv provider;
   if (!::CryptAcquireContextW(provider.put(), nullptr, nullptr, PROV_RSA_FULL, 0)) {
     provider.release();
     if (::GetLastError() != static_cast<DWORD>(NTE_BAD_KEYSET) ||
@@ -70,7 +70,7 @@ std::optional<std::wstring> DecryptAgentValue(std::string_view value) {
       return std::nullopt;
     }
   }
-  UniqueCryptKey key;
+  ScopedCryptKey key;
   // The flag lets the provider take an RC2 key longer than its default limit.
   if (!::CryptImportKey(provider.get(), record.data(), static_cast<DWORD>(record.size()), 0,
                         CRYPT_IPSEC_HMAC_KEY, key.put())) {

@@ -75,6 +75,7 @@ class ComPtr {
     if (ptr_ == nullptr) throw ComError(E_POINTER);
     return ptr_;
   }
+  I& operator*() const { return *operator->(); }
 
   void reset() noexcept {
     if (I* old = std::exchange(ptr_, nullptr)) old->Release();

@@ -36,10 +36,6 @@ ALG_ID AlgorithmOf(int type) noexcept {
   }
 }
 
-struct FileCloser {
-  void operator()(std::FILE* file) const noexcept { std::fclose(file); }
-};
-
 }  // namespace
 
 void CHash::Forget() noexcept {
@@ -75,7 +71,7 @@ bool CHash::SetAlgorithm(int type) {
 
 bool CHash::HashFile(const wchar_t* path, std::uint8_t* digest, std::size_t capacity) {
   if (path == nullptr || *path == L'\0' || digest == nullptr) return false;
-  std::unique_ptr<std::FILE, FileCloser> file(::_wfopen(path, L"rb"));
+  const ScopedFile file(::_wfopen(path, L"rb"));
   if (!file) return false;
   std::vector<std::uint8_t> block;
   try {

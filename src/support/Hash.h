@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "support/Unique.h"
+#include "support/Scoped.h"
 
 namespace zentrak {
 
@@ -38,8 +38,8 @@ class CHash {
 
   DWORD last_error_ = 0;
   int type_ = -1;
-  UniqueCryptProv provider_;
-  UniqueCryptHash hash_;
+  ScopedCryptProv provider_;
+  ScopedCryptHash hash_;
 };
 
 // The MD5 of a file as 32 lower-case hexadecimal digits; empty when hashing failed.

@@ -5,9 +5,12 @@ namespace {
 
 bool TypeAccepted(RegType wanted, DWORD stored) noexcept {
   switch (wanted) {
-    case RegType::kAny: return true;
-    case RegType::kString: return stored == REG_SZ || stored == REG_EXPAND_SZ;
-    case RegType::kDword: return stored == REG_DWORD;
+    case RegType::kAny:
+      return true;
+    case RegType::kString:
+      return stored == REG_SZ || stored == REG_EXPAND_SZ;
+    case RegType::kDword:
+      return stored == REG_DWORD;
   }
   return false;
 }

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "support/Unique.h"
+#include "support/Scoped.h"
 
 namespace zentrak {
 
@@ -36,9 +36,8 @@ class RegistryKey {
   [[nodiscard]] std::optional<std::wstring> ReadString(const wchar_t* name, std::size_t capacity,
                                                        RegType type = RegType::kString) const;
   // Raw bytes, at most `capacity` of them.
-  [[nodiscard]] std::optional<std::vector<std::uint8_t>> ReadBytes(const wchar_t* name,
-                                                                   std::size_t capacity,
-                                                                   RegType type = RegType::kAny) const;
+  [[nodiscard]] std::optional<std::vector<std::uint8_t>> ReadBytes(
+      const wchar_t* name, std::size_t capacity, RegType type = RegType::kAny) const;
 
   // The number of subkeys (RegQueryInfoKeyW); none when it cannot be asked.
   [[nodiscard]] std::optional<std::uint32_t> SubkeyCount() const noexcept;
@@ -51,7 +50,7 @@ class RegistryKey {
 
  private:
   explicit RegistryKey(HKEY key) noexcept : key_(key) {}
-  UniqueRegKey key_;
+  ScopedRegKey key_;
 };
 
 }  // namespace zentrak

@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "support/ComError.h"
-#include "support/Unique.h"
+#include "support/Scoped.h"
 
 namespace zentrak {
 
@@ -23,12 +23,12 @@ struct Bstr {
 };
 }  // namespace traits
 
-class ScopedBstr : public UniqueAny<traits::Bstr> {
+class ScopedBstr : public ScopedAny<traits::Bstr> {
  public:
   ScopedBstr() noexcept = default;
-  explicit ScopedBstr(BSTR owned) noexcept : UniqueAny(owned) {}
+  explicit ScopedBstr(BSTR owned) noexcept : ScopedAny(owned) {}
   // A copy of the text; raises E_OUTOFMEMORY when it cannot be allocated.
-  explicit ScopedBstr(std::wstring_view text) : UniqueAny(Allocate(text)) {}
+  explicit ScopedBstr(std::wstring_view text) : ScopedAny(Allocate(text)) {}
 
   [[nodiscard]] static BSTR Allocate(std::wstring_view text) {
     BSTR copy = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));

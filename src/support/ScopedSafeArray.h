@@ -5,7 +5,7 @@
 // The headers below need the types of <windows.h>.
 #include <oleauto.h>
 
-#include "support/Unique.h"
+#include "support/Scoped.h"
 
 namespace zentrak {
 
@@ -18,6 +18,6 @@ struct SafeArray {
 };
 }  // namespace traits
 
-using ScopedSafeArray = UniqueAny<traits::SafeArray>;
+using ScopedSafeArray = ScopedAny<traits::SafeArray>;
 
 }  // namespace zentrak

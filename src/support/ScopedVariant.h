@@ -45,6 +45,15 @@ class ScopedVariant {
   // For filling in place; the caller sets a consistent type and value.
   VARIANT* Mutable() noexcept { return &value_; }
 
+  // The source's value changed to another type (VariantChangeType, flags 0), held here;
+  // returns the change's HRESULT, and this owner is empty when it failed.
+  [[nodiscard]] HRESULT AssignChanged(const VARIANT& source, VARTYPE type) noexcept {
+    ::VariantClear(&value_);
+    const HRESULT hr = ::VariantChangeType(&value_, const_cast<VARIANT*>(&source), 0, type);
+    if (FAILED(hr)) ::VariantClear(&value_);
+    return hr;
+  }
+
  private:
   VARIANT value_;
 };

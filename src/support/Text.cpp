@@ -128,14 +128,29 @@ std::wstring JsonEscape(std::wstring_view text, JsonEscapeNonLatin1 mode) {
     const wchar_t ch = text[i];
     const auto c = static_cast<std::uint32_t>(ch);
     switch (ch) {
-      case L'"': out += L"\\\""; continue;
-      case L'\\': out += L"\\\\"; continue;
-      case L'\b': out += L"\\b"; continue;
-      case L'\f': out += L"\\f"; continue;
-      case L'\n': out += L"\\n"; continue;
-      case L'\r': out += L"\\r"; continue;
-      case L'\t': out += L"\\t"; continue;
-      default: break;
+      case L'"':
+        out += L"\\\"";
+        continue;
+      case L'\\':
+        out += L"\\\\";
+        continue;
+      case L'\b':
+        out += L"\\b";
+        continue;
+      case L'\f':
+        out += L"\\f";
+        continue;
+      case L'\n':
+        out += L"\\n";
+        continue;
+      case L'\r':
+        out += L"\\r";
+        continue;
+      case L'\t':
+        out += L"\\t";
+        continue;
+      default:
+        break;
     }
     if (c >= 0x20 && (mode == JsonEscapeNonLatin1::kNo || c <= 0xFF)) {
       out += ch;

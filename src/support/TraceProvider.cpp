@@ -4,6 +4,10 @@
 #include <cwchar>
 #include <string>
 
+#include "support/Clock.h"
+#include "support/Module.h"
+#include "support/Scoped.h"
+
 namespace zentrak::trace {
 namespace {
 
@@ -11,7 +15,8 @@ Platform DefaultPlatform() noexcept {
   // The addresses are those of system functions: they live as long as the process.
   // cppcheck-suppress returnDanglingLifetime
   return Platform{&::RegisterTraceGuidsW, &::UnregisterTraceGuids, &::GetTraceLoggerHandle,
-                  &::GetTraceEnableLevel, &::GetTraceEnableFlags, nullptr, &::TraceEvent};
+                  &::GetTraceEnableLevel, &::GetTraceEnableFlags,  nullptr,
+                  &::TraceEvent};
 }
 
 Platform& CurrentPlatform() noexcept {
@@ -24,8 +29,14 @@ bool& EntryPointsLoaded() noexcept {
   return loaded;
 }
 
-std::FILE*& TraceFile() noexcept {
-  static std::FILE* file = nullptr;
+GUID ToGuid(const MessageGuid& m) noexcept {
+  GUID guid{m.data1, m.data2, m.data3, {}};
+  for (std::size_t i = 0; i < sizeof guid.Data4; ++i) guid.Data4[i] = m.data4[i];
+  return guid;
+}
+
+ScopedFile& TraceFile() noexcept {
+  static ScopedFile file;
   return file;
 }
 
@@ -43,9 +54,9 @@ void EmitToEtw(const Control& control, const Point& point, const Arg* args, std:
       data[i] = args[i].data();
       size[i] = args[i].size();
     }
-    platform.trace_message(logger, kMessageFlags, &guid, point.number, data[0], size[0],
-                           data[1], size[1], data[2], size[2], data[3], size[3], data[4],
-                           size[4], data[5], size[5], nullptr, static_cast<std::size_t>(0));
+    platform.trace_message(logger, kMessageFlags, &guid, point.number, data[0], size[0], data[1],
+                           size[1], data[2], size[2], data[3], size[3], data[4], size[4], data[5],
+                           size[5], nullptr, static_cast<std::size_t>(0));
     return;
   }
 
@@ -73,10 +84,10 @@ void EmitToEtw(const Control& control, const Point& point, const Arg* args, std:
 }
 
 void EmitToFile(const Control&, const Point& point, const Arg* args, std::size_t count) {
-  std::FILE* file = TraceFile();
+  std::FILE* file = TraceFile().get();
   if (file == nullptr) return;
   try {
-    const std::string line = FormatLine(point, args, count) + "\n";
+    const std::string line = FormatLine(point, args, count, UtcNow()) + "\n";
     std::fwrite(line.data(), 1, line.size(), file);
     std::fflush(file);
   } catch (...) {
@@ -101,9 +112,9 @@ void OpenTraceFileFromEnvironment() {
   const DWORD n = ::GetEnvironmentVariableW(kTraceFileVariable, path.data(), needed);
   if (n == 0 || n >= needed) return;
   path.resize(n);
-  std::FILE* file = ::_wfopen(path.c_str(), L"ab");
-  if (file == nullptr) return;
-  TraceFile() = file;
+  ScopedFile file(::_wfopen(path.c_str(), L"ab"));
+  if (!file) return;
+  TraceFile() = std::move(file);
   State& s = GlobalState();
   s.file_level = static_cast<std::uint8_t>(
       DecimalVariable(kTraceLevelVariable, kTraceFileDefaultLevel) & 0xFF);
@@ -114,33 +125,18 @@ void OpenTraceFileFromEnvironment() {
 void CloseTraceFile() noexcept {
   State& s = GlobalState();
   s.file_sink = nullptr;
-  if (TraceFile() != nullptr) {
-    std::fclose(TraceFile());
-    TraceFile() = nullptr;
-  }
+  TraceFile().reset();
 }
 
 }  // namespace
 
 const GUID& UnitGuid(Unit unit) noexcept {
-  static constexpr GUID kRun = {
-      0xa891138f, 0x252e, 0x6e12, {0x6b, 0x22, 0xc2, 0xfe, 0xf7, 0xd8, 0x35, 0x80}};
-  static constexpr GUID kService = {
-      0x1b3692e3, 0xf438, 0x4ca3, {0x21, 0x82, 0x23, 0x13, 0x6c, 0x65, 0x3a, 0x34}};
-  static constexpr GUID kTracking = {
-      0x9f612876, 0xa054, 0xbae3, {0x77, 0x10, 0x5f, 0x11, 0x97, 0x56, 0xf7, 0xad}};
-  static constexpr GUID kHostSdk = {
-      0x80a74469, 0x2ff9, 0x750b, {0x54, 0xbe, 0xf8, 0xb4, 0x50, 0x10, 0xff, 0x5d}};
-  static constexpr GUID kTransport = {
-      0x19d273c7, 0x7262, 0x54cd, {0x60, 0x37, 0x26, 0x79, 0x31, 0x31, 0x4c, 0x94}};
-  switch (unit) {
-    case Unit::kRun: return kRun;
-    case Unit::kService: return kService;
-    case Unit::kTracking: return kTracking;
-    case Unit::kHostSdk: return kHostSdk;
-    case Unit::kTransport: return kTransport;
-  }
-  return kRun;
+  static const GUID guids[] = {
+      ToGuid(UnitMessageGuid(Unit::kRun)), ToGuid(UnitMessageGuid(Unit::kService)),
+      ToGuid(UnitMessageGuid(Unit::kTracking)), ToGuid(UnitMessageGuid(Unit::kHostSdk)),
+      ToGuid(UnitMessageGuid(Unit::kTransport))};
+  const auto index = static_cast<std::size_t>(unit);
+  return index < sizeof guids / sizeof guids[0] ? guids[index] : guids[0];
 }
 
 Control& ProcessControl() noexcept {
@@ -160,8 +156,7 @@ void LoadEntryPoints() noexcept {
   // advapi32 stays loaded for the whole process: the program imports it anyway.
   HMODULE advapi = ::LoadLibraryW(L"advapi32");
   if (advapi == nullptr) return;
-  CurrentPlatform().trace_message = reinterpret_cast<decltype(&::TraceMessage)>(
-      reinterpret_cast<void*>(::GetProcAddress(advapi, "TraceMessage")));
+  CurrentPlatform().trace_message = ProcAddress<decltype(&::TraceMessage)>(advapi, "TraceMessage");
 }
 
 void Register(const wchar_t* /*application_name*/) noexcept {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+// The headers below need the types of <windows.h>.
 #include <evntrace.h>
 
 #include "support/Trace.h"
@@ -32,8 +33,6 @@ inline constexpr ULONG kMessageFlags = TRACE_MESSAGE_SEQUENCE | TRACE_MESSAGE_GU
 // Event type of the TraceEvent fallback and its limit on argument bytes.
 inline constexpr UCHAR kFallbackEventType = 255;
 inline constexpr std::size_t kFallbackMaxArgBytes = 8192;
-// No trace point carries more arguments than this.
-inline constexpr std::size_t kMaxArgs = 6;
 
 // The environment of the trace-file transport (for platforms where no ETW session can
 // enable the provider).

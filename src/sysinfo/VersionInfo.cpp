@@ -6,8 +6,9 @@
 #include <exception>
 #include <vector>
 
+#include "support/Module.h"
 #include "support/Registry.h"
-#include "support/Unique.h"
+#include "support/Scoped.h"
 #include "sysinfo/VersionText.h"
 
 namespace zentrak::sysinfo {
@@ -49,11 +50,6 @@ using GetSizeFunction = DWORD(WINAPI*)(LPCWSTR, LPDWORD);
 using GetInfoFunction = BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID);
 using QueryValueFunction = BOOL(WINAPI*)(LPCVOID, LPCWSTR, LPVOID*, PUINT);
 
-template <typename F>
-F Lookup(HMODULE module, const char* name) noexcept {
-  return reinterpret_cast<F>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
-}
-
 }  // namespace
 
 bool GetDotNetVersion(std::wstring& text) {
@@ -84,11 +80,11 @@ bool GetDotNetRelease(std::wstring& text) {
 }
 
 bool GetFileVersionText(std::wstring& text) {
-  const UniqueModule library(::LoadLibraryW(L"Version.dll"));
+  const ScopedModule library(::LoadLibraryW(L"Version.dll"));
   if (!library) return false;
-  const auto get_size = Lookup<GetSizeFunction>(library.get(), "GetFileVersionInfoSizeW");
-  const auto query_value = Lookup<QueryValueFunction>(library.get(), "VerQueryValueW");
-  const auto get_info = Lookup<GetInfoFunction>(library.get(), "GetFileVersionInfoW");
+  const auto get_size = ProcAddress<GetSizeFunction>(library.get(), "GetFileVersionInfoSizeW");
+  const auto query_value = ProcAddress<QueryValueFunction>(library.get(), "VerQueryValueW");
+  const auto get_info = ProcAddress<GetInfoFunction>(library.get(), "GetFileVersionInfoW");
   if (get_size == nullptr || query_value == nullptr || get_info == nullptr) return false;
 
   const auto file = ModuleFileName();

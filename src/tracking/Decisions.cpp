@@ -10,13 +10,16 @@ bool InstallationEventDue(run::FileTimeTicks installed, run::FileTimeTicks now,
   return run::WholeDaysBetween(installed, now) < 2 && !marker_exists;
 }
 
-double DetectionStartDate(std::wstring_view last_exec) {
-  if (last_exec.empty()) return 0.0;
+std::optional<run::CivilTime> LastExecUtc(std::wstring_view last_exec) {
+  if (last_exec.empty()) return std::nullopt;
   const std::wstring text(last_exec);  // terminated for the scan
-  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-  (void)std::swscanf(text.c_str(), L"%4d-%2d-%2dT%2d:%2d:%2d", &year, &month, &day, &hour,
-                     &minute, &second);
-  return hostsdk::JoinDate(year, month, day, hour, minute, second).value_or(0.0);
+  run::CivilTime utc;
+  (void)std::swscanf(text.c_str(), L"%4d-%2d-%2dT%2d:%2d:%2d", &utc.year, &utc.month, &utc.day,
+                     &utc.hour, &utc.minute, &utc.second);
+  if (!hostsdk::JoinDate(utc.year, utc.month, utc.day, utc.hour, utc.minute, utc.second)) {
+    return std::nullopt;
+  }
+  return utc;
 }
 
 VpnEvent DecideVpnEvent(const VpnTraffic& traffic, VpnSwitches& switches, bool sent_80_today,
@@ -38,6 +41,22 @@ VpnEvent DecideVpnEvent(const VpnTraffic& traffic, VpnSwitches& switches, bool s
   }
   if (due_100) return VpnEvent::k100;
   return due_80 ? VpnEvent::k80 : VpnEvent::kNone;
+}
+
+VpnSentToday SentToday(const VpnSentDays& days, int utc_day) noexcept {
+  return {days.recorded && days.day_80 == utc_day, days.recorded && days.day_100 == utc_day};
+}
+
+const wchar_t* VpnStateKey(VpnEvent event) noexcept {
+  switch (event) {
+    case VpnEvent::k80:
+      return run::kVpnEvent80Key;
+    case VpnEvent::k100:
+      return run::kVpnEvent100Key;
+    case VpnEvent::kNone:
+      break;
+  }
+  return nullptr;
 }
 
 std::wstring VpnEventAddress(std::wstring_view endpoint, std::wstring_view muid,

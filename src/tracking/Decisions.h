@@ -3,10 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "hostsdk/OleDate.h"
+#include "run/StateFileKeys.h"
 #include "run/StateTime.h"
 
 namespace zentrak::tracking {
@@ -16,10 +18,11 @@ namespace zentrak::tracking {
 [[nodiscard]] bool InstallationEventDue(run::FileTimeTicks installed, run::FileTimeTicks now,
                                         bool marker_exists) noexcept;
 
-// The start of the detection period: "lastExec" scanned as "%4d-%2d-%2dT%2d:%2d:%2d"
-// (fields not scanned stay 0); 0, meaning "since the installation", when it is empty or
-// does not make a valid date.
-[[nodiscard]] double DetectionStartDate(std::wstring_view last_exec);
+// The instant the detection period starts at, as "lastExec" holds it (UTC): the text
+// scanned as "%4d-%2d-%2dT%2d:%2d:%2d" (fields not scanned stay 0). None, meaning "since
+// the installation", when it is empty or does not make a valid date. The caller turns it
+// into local time, the time base of the SDK's report times.
+[[nodiscard]] std::optional<run::CivilTime> LastExecUtc(std::wstring_view last_exec);
 
 enum class VpnEvent : std::uint8_t { kNone, k80, k100 };
 
@@ -39,6 +42,23 @@ struct VpnSwitches {
 // amount truncated toward zero.
 [[nodiscard]] VpnEvent DecideVpnEvent(const VpnTraffic& traffic, VpnSwitches& switches,
                                       bool sent_80_today, bool sent_100_today) noexcept;
+
+// The days of the month (UTC) the state file says each event was last sent on.
+struct VpnSentDays {
+  bool recorded = false;  // the state file exists
+  int day_80 = 0;
+  int day_100 = 0;
+};
+struct VpnSentToday {
+  bool event_80 = false;
+  bool event_100 = false;
+};
+// An event counts as sent today when the state file records today's day of the month
+// (UTC) for it, whatever the month it was written in.
+[[nodiscard]] VpnSentToday SentToday(const VpnSentDays& days, int utc_day) noexcept;
+
+// The state file key that records a sent event (none for no event).
+[[nodiscard]] const wchar_t* VpnStateKey(VpnEvent event) noexcept;
 
 // The address of the event: the statistics endpoint and the query, with the event time
 // formatted "%04d-%02d-%02d %02d:%02d:%02d" (the space is escaped by the HTTP library).

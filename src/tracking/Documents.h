@@ -23,7 +23,8 @@ inline constexpr std::size_t kMaxDocumentDetections = 11;
 [[nodiscard]] std::wstring JsonFlagPair(std::wstring_view key, bool flag);
 
 [[nodiscard]] std::wstring BuildOsInfoFragment(const hostsdk::OsFacts& os);
-[[nodiscard]] std::wstring BuildProductsFragment(const std::vector<hostsdk::ProductRecord>& products);
+[[nodiscard]] std::wstring BuildProductsFragment(
+    const std::vector<hostsdk::ProductRecord>& products);
 
 // The installation (or, with uninstall set, uninstallation) event object. The
 // "InstUID" member is present only when the InstUID is not empty.

@@ -2,33 +2,31 @@
 
 #include <windows.h>
 
-#include <cwchar>
-#include <fstream>
+#include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <optional>
 
 #include "hostsdk/ConfigItems.h"
 #include "run/RunState.h"
 #include "run/StateTime.h"
+#include "support/Files.h"
 #include "support/Registry.h"
 #include "support/SetupRegistry.h"
 #include "support/Text.h"
 #include "tracking/Decisions.h"
 #include "tracking/Documents.h"
 #include "tracking/Messages.h"
+#include "tracking/TraceTexts.h"
 #include "tracking/TrackReport.h"
+#include "tracking/TrackingTracePoints.h"
+#include "tracking/Tracks.h"
 #include "transport/CampaignTracker.h"
 #include "transport/Endpoints.h"
 
 namespace zentrak::tracking {
 namespace {
 
-constexpr wchar_t kInstUidParameter[] = L"InstUID";
-constexpr wchar_t kFileVersionParameter[] = L"File_Version";
-constexpr wchar_t kProductIdParameter[] = L"ProductID";
-constexpr wchar_t kDetectionIdParameter[] = L"DetectionID";
-constexpr wchar_t kMalwareIdParameter[] = L"MalwareID";
-constexpr wchar_t kDateTimeParameter[] = L"DateTime";
 // The setup's MUID and CustomID texts are read into 260 bytes.
 constexpr unsigned kSetupTextBytesCapacity = 130;
 
@@ -53,15 +51,54 @@ void SetTarget(const std::wstring& url) {
   if (transport::CampaignTracker* tracker = EnsureTracker()) tracker->SetTargetUrl(url);
 }
 
-run::FileTimeTicks NowTicks() {
+run::FileTimeTicks UtcNowTicks() {
   FILETIME now{};
   ::GetSystemTimeAsFileTime(&now);
   return (static_cast<run::FileTimeTicks>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
 }
 
-// The C library's reading of a number's leading decimal digits.
-std::int32_t LeadingDecimal(const std::wstring& text) {
-  return static_cast<std::int32_t>(std::wcstol(text.c_str(), nullptr, 10));
+// The UTC instant as the state file writes times.
+std::wstring UtcTicksText(run::FileTimeTicks ticks) {
+  const FILETIME file{static_cast<DWORD>(ticks & 0xFFFFFFFFU), static_cast<DWORD>(ticks >> 32)};
+  SYSTEMTIME utc{};
+  if (!::FileTimeToSystemTime(&file, &utc)) return std::wstring();
+  return run::FormatStateTime(
+      run::CivilTime{utc.wYear, utc.wMonth, utc.wDay, utc.wHour, utc.wMinute, utc.wSecond, 0});
+}
+
+// A detection start as the traces show it: a local time, or 0 for the installation date.
+std::wstring LocalStartText(const hostsdk::OleDate& start) {
+  return start.value == 0.0 ? std::wstring(L"0 (the installation date)")
+                            : hostsdk::FormatDate(start) + L" (local time)";
+}
+
+// One detection query's inputs: which selection, from when, how old at most, and the
+// selection's entries.
+void TraceDetectionQuery(const char* selection_name, const hostsdk::OleDate& start,
+                         std::int32_t max_age_days,
+                         const std::vector<hostsdk::DetectionRecord>& selection) {
+  ZTRACE(tp::kDetectionQuery, selection_name, LocalStartText(start), max_age_days,
+         static_cast<std::int32_t>(selection.size()));
+  if (!trace::IsOn(tp::kSelectionEntry)) return;
+  for (const hostsdk::DetectionRecord& entry : selection) {
+    ZTRACE(tp::kSelectionEntry, selection_name, entry.malware_id, entry.detection_id);
+  }
+}
+
+constexpr char kEventSelectionName[] = "event";
+constexpr char kTrackSelectionName[] = "track";
+
+// Hands a track's fields and parameters to the tracker and sends it.
+bool Send(transport::CampaignTracker& tracker, const Track& track) {
+  const TrackFields& f = track.fields;
+  if (f.product_code) tracker.SetProductCode(*f.product_code);
+  if (f.suite_version) tracker.SetSuiteVersion(*f.suite_version);
+  if (f.product_type) tracker.SetProductType(*f.product_type);
+  if (f.machine_id) tracker.SetMachineId(*f.machine_id);
+  if (f.custom_id) tracker.SetCustomId(*f.custom_id);
+  tracker.SetEventType(f.event_type);
+  for (const auto& [name, value] : track.parameters) tracker.AddParameter(name, value);
+  return tracker.Send();
 }
 
 }  // namespace
@@ -87,6 +124,14 @@ void EventTracker::SetProxy(const hostsdk::ProxySettings& proxy) {
   }
 }
 
+std::wstring EventTracker::MarkerPath() const {
+  return repository_folder_ + L"\\" + kInstallationMarkerName;
+}
+
+TrackContext EventTracker::TrackValues() const {
+  return TrackContext{muid_, context_.inst_uid, context_.file_version};
+}
+
 std::wstring EventTracker::StateFile() const { return run::StateFilePath(repository_folder_); }
 
 bool EventTracker::ProcessEvents(run::EventList& events, std::wstring& document,
@@ -97,8 +142,19 @@ bool EventTracker::ProcessEvents(run::EventList& events, std::wstring& document,
   bool preceding = false;
 
   hostsdk::InstallationData installation;
-  if (session_ != nullptr && config_.installation_date.empty() && InstallationWindow() &&
-      session_->FillInstallationData(installation)) {
+  bool installation_due = false;
+  if (session_ == nullptr) {
+    ZTRACE(tp::kNoSession);
+  } else if (!config_.installation_date.empty()) {
+    ZTRACE(tp::kInstallationDelivered, config_.installation_date);
+  } else if (const auto installed = InstallationWindow()) {
+    // Marked once the window says yes: a later run never builds a second installation
+    // event, delivered or not.
+    WriteInstallationMarker(*installed);
+    installation_due = session_->FillInstallationData(installation);
+    if (!installation_due) ZTRACE(tp::kInstallationDataNotFilled);
+  }
+  if (installation_due) {
     document += BuildInstallationDocument(installation, muid_, context_.inst_uid, false);
     events.push_back(run::EventKind::kInstallation);
     preceding = true;
@@ -111,27 +167,45 @@ bool EventTracker::ProcessEvents(run::EventList& events, std::wstring& document,
     hostsdk::InstallationData data;
     std::wstring detection_document;
     bool found = false;
-    if (CollectDetectionEvent(data, detection_document, found) && config_.send_detection_track) {
+    const bool filled = CollectDetectionEvent(data, detection_document, found);
+    if (filled && config_.send_detection_track) {
       SetTarget(transport::DetectionTrackUrl());
       if (SendDetectionTracks(data, log)) {
-        run::WriteStateKey(StateFile(), run::kGlobalSection, run::kLastExecKey,
-                           run::NowStateTimeText());
+        const std::wstring utc_now = run::NowStateTimeText();
+        run::WriteStateKey(StateFile(), run::kGlobalSection, run::kLastExecKey, utc_now);
+        ZTRACE(tp::kLastExecWritten, utc_now);
+      } else {
+        ZTRACE(tp::kLastExecKept);
       }
+    } else {
+      ZTRACE(tp::kDetectionTracksSkipped, filled ? 1 : 0, config_.send_detection_track ? 1 : 0);
     }
-    if (found && config_.send_detection_event) {
+    const bool added = found && config_.send_detection_event;
+    ZTRACE(tp::kDetectionEvent, found ? 1 : 0, config_.send_detection_event ? 1 : 0, added ? 1 : 0);
+    if (added) {
       events.push_back(run::EventKind::kDetections);
       if (preceding) document += L",";
       document += detection_document;
       preceding = true;
     }
+  } else {
+    ZTRACE(tp::kDetectionStepSkipped, context_.detections_enabled ? 1 : 0,
+           context_.uninstall_mode ? 1 : 0);
   }
 
   hostsdk::InstallationData removal;
-  if (context_.uninstall_mode && session_ != nullptr && session_->FillInstallationData(removal)) {
+  bool removal_filled = false;
+  if (context_.uninstall_mode && session_ != nullptr) {
+    removal_filled = session_->FillInstallationData(removal);
+    if (!removal_filled) ZTRACE(tp::kUninstallationDataNotFilled);
+  }
+  if (removal_filled) {
     if (preceding) document += L",";
     document += BuildInstallationDocument(removal, muid_, context_.inst_uid, true);
-    const std::wstring marker = repository_folder_ + L"\\" + kInstallationMarkerName;
-    if (run::IsExistingFile(marker)) ::DeleteFileW(marker.c_str());
+    const std::wstring marker = MarkerPath();
+    if (files::IsExistingFile(marker) && ::DeleteFileW(marker.c_str())) {
+      ZTRACE(tp::kMarkerDeleted, marker);
+    }
     events.push_back(run::EventKind::kUninstallation);
     SetTarget(transport::CampaignTrackUrl());
     const bool sent = SendCampaignTrack(removal, true);
@@ -140,41 +214,80 @@ bool EventTracker::ProcessEvents(run::EventList& events, std::wstring& document,
 
   document += L"]}";
   if (events.empty()) document.clear();  // no document for a run without events
+  ZTRACE(tp::kEventList, EventListText(events), static_cast<std::int32_t>(document.size()));
 
   (void)CheckVpnTraffic(host, config.vpn_event_100, config.vpn_event_80);
   return true;
 }
 
-bool EventTracker::InstallationWindow() {
-  if (session_ == nullptr) return false;
+std::optional<std::wstring> EventTracker::InstallationWindow() const {
+  if (session_ == nullptr) return std::nullopt;
   const std::wstring installed = session_->InstallationDateText();
-  if (installed.empty()) return false;
-  const auto installed_ticks = run::ParseStateTime(installed);
-  if (!installed_ticks) return false;
-  const std::wstring marker = repository_folder_ + L"\\" + kInstallationMarkerName;
-  if (!InstallationEventDue(*installed_ticks, NowTicks(), run::IsExistingFile(marker))) {
-    return false;
+  if (installed.empty()) {
+    ZTRACE(tp::kInstallationTimeUnread);
+    return std::nullopt;
   }
-  // Built once: a later run never builds a second installation event, delivered or not.
-  std::ofstream out(marker.c_str(), std::ios::binary | std::ios::trunc);
-  const std::string bytes = text::ToSingleByte(installed);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  return true;
+  const auto installed_ticks = run::ParseStateTime(installed);
+  if (!installed_ticks) {
+    ZTRACE(tp::kInstallationTimeInvalid, installed);
+    return std::nullopt;
+  }
+  const std::wstring marker = MarkerPath();
+  const run::FileTimeTicks utc_now = UtcNowTicks();
+  const bool marker_exists = files::IsExistingFile(marker);
+  const bool due = InstallationEventDue(*installed_ticks, utc_now, marker_exists);
+  ZTRACE(tp::kInstallationWindow, installed, UtcTicksText(utc_now),
+         static_cast<std::int32_t>(
+             std::min<std::uint64_t>(run::WholeDaysBetween(*installed_ticks, utc_now), INT32_MAX)),
+         marker_exists ? 1 : 0, due ? 1 : 0);
+  if (!due) return std::nullopt;
+  return installed;
+}
+
+void EventTracker::WriteInstallationMarker(const std::wstring& installed) const {
+  const std::wstring marker = MarkerPath();
+  if (!files::WriteBytes(marker, text::ToSingleByte(installed), files::WriteMode::kTruncate)) {
+    ZTRACE(tp::kMarkerNotWritten, marker);
+  }
 }
 
 hostsdk::OleDate EventTracker::DetectionStart() const {
-  return hostsdk::OleDate::FromDouble(DetectionStartDate(config_.last_exec.data()));
+  const auto utc = LastExecUtc(config_.last_exec.data());
+  if (!utc) {
+    ZTRACE(tp::kDetectionStart, config_.last_exec.data(),
+           LocalStartText(hostsdk::OleDate::FromDouble(0.0)));
+    return hostsdk::OleDate::FromDouble(0.0);
+  }
+  // "lastExec" is UTC; the SDK's report times and the query's "now" are local time.
+  SYSTEMTIME parts{};
+  parts.wYear = static_cast<WORD>(utc->year);
+  parts.wMonth = static_cast<WORD>(utc->month);
+  parts.wDay = static_cast<WORD>(utc->day);
+  parts.wHour = static_cast<WORD>(utc->hour);
+  parts.wMinute = static_cast<WORD>(utc->minute);
+  parts.wSecond = static_cast<WORD>(utc->second);
+  const hostsdk::OleDate local = hostsdk::UtcToLocalDate(parts);
+  const hostsdk::OleDate start = local.valid() ? local : hostsdk::OleDate::FromDouble(0.0);
+  ZTRACE(tp::kDetectionStart, config_.last_exec.data(), LocalStartText(start));
+  return start;
 }
 
 bool EventTracker::CollectDetectionEvent(hostsdk::InstallationData& data, std::wstring& document,
                                          bool& found) {
   if (session_ == nullptr) return false;
   const hostsdk::OleDate start = DetectionStart();
-  if (!session_->FillInstallationData(data)) return false;
+  if (!session_->FillInstallationData(data)) {
+    ZTRACE(tp::kDetectionDataNotFilled);
+    return false;
+  }
   std::vector<hostsdk::DetectionRecord> detections;
+  const auto max_age_days = static_cast<std::int32_t>(config_.expiration_days);
+  TraceDetectionQuery(kEventSelectionName, start, max_age_days, config_.event_filters);
   // Only the list matters: records found before an error are reported too.
-  (void)session_->DetectionQuery(start, static_cast<std::int32_t>(config_.expiration_days),
-                                 config_.event_filters, detections);
+  const bool completed =
+      session_->DetectionQuery(start, max_age_days, config_.event_filters, detections);
+  ZTRACE(tp::kDetectionQueryResult, kEventSelectionName, completed ? 1 : 0,
+         static_cast<std::int32_t>(detections.size()));
   if (!detections.empty()) {
     found = true;
     document = BuildDetectionDocument(detections, muid_, context_.inst_uid);
@@ -183,54 +296,48 @@ bool EventTracker::CollectDetectionEvent(hostsdk::InstallationData& data, std::w
 }
 
 bool EventTracker::SendCampaignTrack(const hostsdk::InstallationData& data, bool uninstall) {
-  transport::CampaignTracker* tracker = EnsureTracker();
-  if (tracker == nullptr) return false;
   const wchar_t* event_type = uninstall ? kUninstallEventType : kInstallEventType;
-  tracker->SetCustomId(data.custom_id);
-  tracker->SetMachineId(muid_);
-  tracker->SetProductCode(data.product_code);
-  tracker->SetSuiteVersion(data.suite_version);
-  tracker->SetProductType(data.product_type);
-  tracker->SetEventType(event_type);
-  if (!context_.inst_uid.empty()) tracker->AddParameter(kInstUidParameter, context_.inst_uid);
-  if (!context_.file_version.empty()) {
-    tracker->AddParameter(kFileVersionParameter, context_.file_version);
+  transport::CampaignTracker* tracker = EnsureTracker();
+  if (tracker == nullptr) {
+    ZTRACE(tp::kTrackerUnavailable, event_type);
+    return false;
   }
-  tracker->AddParameter(kProductIdParameter, data.product_code);
-  const bool sent = tracker->Send();
+  const bool sent = Send(*tracker, CampaignTrack(data, uninstall, TrackValues()));
+  if (sent) {
+    ZTRACE(tp::kTrackSent, event_type);
+  } else {
+    ZTRACE(tp::kTrackFailed, event_type);
+  }
   if (context_.dump_enabled) WriteTrackReport(data, event_type, sent, nullptr);
   return sent;
 }
 
 bool EventTracker::SendDetectionTracks(const hostsdk::InstallationData& data, TestLog& log) {
   transport::CampaignTracker* tracker = EnsureTracker();
+  if (tracker == nullptr) ZTRACE(tp::kTrackerUnavailable, kDetectionEventType);
   if (tracker == nullptr || session_ == nullptr) return false;
   std::vector<hostsdk::DetectionRecord> detections;
-  bool result = session_->DetectionQuery(
-      DetectionStart(), static_cast<std::int32_t>(config_.expiration_days), config_.track_filters,
-      detections);
+  const hostsdk::OleDate start = DetectionStart();
+  const auto max_age_days = static_cast<std::int32_t>(config_.expiration_days);
+  TraceDetectionQuery(kTrackSelectionName, start, max_age_days, config_.track_filters);
+  bool result = session_->DetectionQuery(start, max_age_days, config_.track_filters, detections);
+  ZTRACE(tp::kDetectionQueryResult, kTrackSelectionName, result ? 1 : 0,
+         static_cast<std::int32_t>(detections.size()));
   if (result) {
+    ZTRACE(tp::kDetectionTrackWalk, static_cast<std::int32_t>(detections.size()),
+           static_cast<std::int32_t>(std::min(detections.size(), kMaxDetectionTracks)));
     for (std::size_t i = 0; i < detections.size() && i < kMaxDetectionTracks; ++i) {
       const hostsdk::DetectionRecord& detection = detections[i];
-      tracker->SetCustomId(data.custom_id);
-      tracker->SetMachineId(muid_);
-      tracker->SetProductCode(data.product_code);
-      tracker->SetSuiteVersion(data.suite_version);
-      tracker->SetProductType(data.product_type);
-      tracker->SetEventType(kDetectionEventType);
-      tracker->AddParameter(kProductIdParameter, data.product_code);
-      if (!context_.inst_uid.empty()) tracker->AddParameter(kInstUidParameter, context_.inst_uid);
-      if (!context_.file_version.empty()) {
-        tracker->AddParameter(kFileVersionParameter, context_.file_version);
-      }
-      tracker->AddParameter(kDetectionIdParameter, detection.detection_id);
-      tracker->AddParameter(kMalwareIdParameter, detection.malware_id);
-      tracker->AddParameter(kDateTimeParameter, hostsdk::FormatDate(detection.report_time));
-      if (!tracker->Send()) {
+      const auto number = static_cast<std::int32_t>(i + 1);
+      if (!Send(*tracker, DetectionTrack(data, detection, TrackValues()))) {
+        ZTRACE(tp::kDetectionTrackFailed, number, detection.detection_id, detection.malware_id,
+               hostsdk::FormatDate(detection.report_time));
         LogError(log, msg::kDetectionTrackFailed);
         result = false;
         break;
       }
+      ZTRACE(tp::kDetectionTrackSent, number, detection.detection_id, detection.malware_id,
+             hostsdk::FormatDate(detection.report_time));
     }
   }
   if (context_.dump_enabled) WriteTrackReport(data, kDetectionEventType, result, &detections);
@@ -239,32 +346,32 @@ bool EventTracker::SendDetectionTracks(const hostsdk::InstallationData& data, Te
 
 bool EventTracker::SendPreviousUninstallTrack() {
   transport::CampaignTracker* tracker = EnsureTracker();
-  if (tracker == nullptr) return false;
+  if (tracker == nullptr) {
+    ZTRACE(tp::kTrackerUnavailable, kPreviousUninstallEventType);
+    return false;
+  }
   tracker->SetTargetUrl(transport::CampaignTrackUrl());
 
-  std::optional<std::int32_t> main_product;
+  PreviousSetup previous;
   if (const auto uids = RegistryKey::Open(HKEY_LOCAL_MACHINE, setup::kUidsKey, KEY_QUERY_VALUE)) {
-    if (auto muid = uids->ReadString(setup::kMuidValue, kSetupTextBytesCapacity)) {
-      muid_ = std::move(*muid);
-      tracker->SetMachineId(muid_);
-    }
+    previous.muid = uids->ReadString(setup::kMuidValue, kSetupTextBytesCapacity);
+    if (previous.muid) muid_ = *previous.muid;
   }
   if (const auto key = RegistryKey::Open(HKEY_LOCAL_MACHINE, setup::kSetupKey, KEY_QUERY_VALUE)) {
     if (const auto code = key->ReadDword(setup::kMainProductIdValue)) {
-      main_product = static_cast<std::int32_t>(*code);
-      tracker->SetProductCode(*main_product);
+      previous.main_product_id = static_cast<std::int32_t>(*code);
     }
     if (const auto type = key->ReadDword(setup::kVersionTypeValue)) {
-      tracker->SetProductType(static_cast<std::int32_t>(*type));
+      previous.version_type = static_cast<std::int32_t>(*type);
     }
-    if (const auto custom = key->ReadString(setup::kCustomIdValue, kSetupTextBytesCapacity)) {
-      tracker->SetCustomId(LeadingDecimal(*custom));
-    }
+    previous.custom_id = key->ReadString(setup::kCustomIdValue, kSetupTextBytesCapacity);
   }
-  tracker->SetEventType(kPreviousUninstallEventType);
-  if (!context_.inst_uid.empty()) tracker->AddParameter(kInstUidParameter, context_.inst_uid);
-  tracker->AddParameter(kProductIdParameter, main_product.value_or(0));
-  const bool sent = tracker->Send();
+  const bool sent = Send(*tracker, PreviousUninstallTrack(previous, context_.inst_uid));
+  if (sent) {
+    ZTRACE(tp::kTrackSent, kPreviousUninstallEventType);
+  } else {
+    ZTRACE(tp::kTrackFailed, kPreviousUninstallEventType);
+  }
   // The registry values are the track's own: the report shows an empty installation.
   if (context_.dump_enabled) {
     WriteTrackReport(hostsdk::InstallationData{}, kPreviousUninstallEventType, sent, nullptr);
@@ -278,8 +385,7 @@ void EventTracker::WriteTrackReport(const hostsdk::InstallationData& data,
   const std::wstring path = context_.dump_folder + TrackReportFileName(event_type);
   const std::string bytes = text::ToTextModeLineEnds(text::ToSingleByte(
       BuildTrackReport(data, muid_, context_.inst_uid, event_type, track_ok, detections)));
-  std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  (void)files::WriteBytes(path, bytes, files::WriteMode::kTruncate);
 }
 
 }  // namespace zentrak::tracking

@@ -3,6 +3,7 @@
 // installation marker, and checks the VPN traffic.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,11 +12,11 @@
 #include "run/EventConfig.h"
 #include "run/RunContext.h"
 #include "tracking/TestLog.h"
+#include "tracking/Tracks.h"
 
 namespace zentrak::tracking {
 
 inline constexpr wchar_t kInstallationMarkerName[] = L"EvtsInstall.txt";
-inline constexpr wchar_t kVpnUserAgent[] = L"Kelvo Security Events";
 // Detection tracks sent per run at the most.
 inline constexpr std::size_t kMaxDetectionTracks = 10;
 
@@ -50,15 +51,23 @@ class EventTracker {
                                      bool& vpn_event_80);
 
  private:
-  [[nodiscard]] bool InstallationWindow();
+  // The installation time text (UTC) when the installation event is due: within two
+  // whole days of now and not yet marked. Decides only; the caller writes the marker.
+  [[nodiscard]] std::optional<std::wstring> InstallationWindow() const;
+  void WriteInstallationMarker(const std::wstring& installed) const;
   [[nodiscard]] bool CollectDetectionEvent(hostsdk::InstallationData& data, std::wstring& document,
                                            bool& found);
   [[nodiscard]] bool SendCampaignTrack(const hostsdk::InstallationData& data, bool uninstall);
   [[nodiscard]] bool SendDetectionTracks(const hostsdk::InstallationData& data, TestLog& log);
   void WriteTrackReport(const hostsdk::InstallationData& data, const wchar_t* event_type,
                         bool track_ok, const std::vector<hostsdk::DetectionRecord>* detections);
+  // The local-time start of the detection period; 0 (since the installation) without a
+  // usable "lastExec".
   [[nodiscard]] hostsdk::OleDate DetectionStart() const;
   [[nodiscard]] std::wstring StateFile() const;
+  [[nodiscard]] std::wstring MarkerPath() const;
+  // The MUID, InstUID and file version the tracks carry.
+  [[nodiscard]] TrackContext TrackValues() const;
 
   const run::RunContext& context_;
   run::EventConfig config_;

@@ -21,10 +21,10 @@ inline constexpr wchar_t kDetectionEventType[] = L"detection";
 inline constexpr wchar_t kPreviousUninstallEventType[] = L"unins_prev";
 
 // Every line ends with carriage return and line feed.
-[[nodiscard]] std::wstring BuildTrackReport(const hostsdk::InstallationData& data,
-                                            std::wstring_view muid, std::wstring_view inst_uid,
-                                            std::wstring_view event_type, bool track_ok,
-                                            const std::vector<hostsdk::DetectionRecord>* detections);
+[[nodiscard]] std::wstring BuildTrackReport(
+    const hostsdk::InstallationData& data, std::wstring_view muid, std::wstring_view inst_uid,
+    std::wstring_view event_type, bool track_ok,
+    const std::vector<hostsdk::DetectionRecord>* detections);
 
 // "\Zentrak_Install.txt" and the others, by event type; empty for an unknown type.
 [[nodiscard]] std::wstring TrackReportFileName(std::wstring_view event_type);

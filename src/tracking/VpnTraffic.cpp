@@ -8,22 +8,45 @@
 
 #include "hostsdk/Variant.h"
 #include "run/RunState.h"
+#include "support/Clock.h"
 #include "support/ComError.h"
+#include "support/Files.h"
+#include "support/Scoped.h"
 #include "support/ScopedBstr.h"
 #include "support/ScopedVariant.h"
-#include "support/Unique.h"
 #include "tracking/Decisions.h"
 #include "tracking/EventTracker.h"
+#include "tracking/TrackingTracePoints.h"
 #include "transport/Endpoints.h"
 #include "transport/HttpDownload.h"
 
 namespace zentrak::tracking {
 namespace {
 
-constexpr wchar_t kTrafficObject[] = L"VPN_GetTraffic";
 constexpr wchar_t kUnlimitedKey[] = L"TrafficIsUnlimited";
 constexpr wchar_t kRemainingKey[] = L"TrafficRemaining";
 constexpr wchar_t kLimitKey[] = L"TrafficLimit";
+
+// Where reading the traffic figures stopped, as the trace reports it.
+enum TrafficStep : std::int32_t {
+  kStepHost = 1,
+  kStepObject = 2,
+  kStepUnlimited = 3,
+  kStepRemaining = 4,
+  kStepLimit = 5,
+};
+
+std::int32_t Percent(VpnEvent event) {
+  switch (event) {
+    case VpnEvent::kNone:
+      return 0;
+    case VpnEvent::k80:
+      return 80;
+    case VpnEvent::k100:
+      return 100;
+  }
+  return 0;
+}
 
 std::optional<ScopedVariant> ReadEntry(const ComPtr<hostsdk::IEntryMap>& map, const wchar_t* key) {
   const ScopedBstr name(key);
@@ -32,88 +55,80 @@ std::optional<ScopedVariant> ReadEntry(const ComPtr<hostsdk::IEntryMap>& map, co
   return value;
 }
 
-// The remaining bytes as the signed 64-bit integer the value holds; a value of another
-// integer type is converted (its 64-bit field would hold bytes that were never set).
-std::optional<std::int64_t> Remaining(const VARIANT& value) {
-  if (V_VT(&value) == VT_I8) return V_I8(&value);
-  VARIANT converted;
-  ::VariantInit(&converted);
-  if (FAILED(::VariantChangeType(&converted, const_cast<VARIANT*>(&value), 0, VT_I8))) return std::nullopt;
-  return V_I8(&converted);
-}
-
 // Raises the COM error when the value cannot become an unsigned 64-bit integer.
 std::uint64_t Limit(const VARIANT& value) {
-  VARIANT converted;
-  ::VariantInit(&converted);
-  const HRESULT hr = ::VariantChangeType(&converted, const_cast<VARIANT*>(&value), 0, VT_UI8);
-  if (FAILED(hr)) throw ComError(hr);
-  return V_UI8(&converted);
+  return V_UI8(&hostsdk::ChangedVariant(value, VT_UI8).get());
 }
 
 // Sends the request line and headers only; the response is not awaited.
 bool PostWithoutBody(const std::wstring& address, const std::wstring& proxy_server) {
-  const UniqueWinHttpHandle session(::WinHttpOpen(
-      kVpnUserAgent,
-      proxy_server.empty() ? WINHTTP_ACCESS_TYPE_NO_PROXY : WINHTTP_ACCESS_TYPE_NAMED_PROXY,
-      proxy_server.empty() ? WINHTTP_NO_PROXY_NAME : proxy_server.c_str(),
-      WINHTTP_NO_PROXY_BYPASS, 0));
-  if (!session) return false;
-  const auto url = transport::CrackUrl(address);
-  if (!url) return false;
-  const UniqueWinHttpHandle connection(
-      ::WinHttpConnect(session.get(), url->host.c_str(), INTERNET_DEFAULT_PORT, 0));
-  if (!connection) return false;
-  const UniqueWinHttpHandle request(::WinHttpOpenRequest(connection.get(), L"POST",
-                                                         url->object.c_str(),
-                                                         nullptr, WINHTTP_NO_REFERER,
-                                                         WINHTTP_DEFAULT_ACCEPT_TYPES, 0));
-  if (!request) return false;
-  return ::WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
-                              WINHTTP_NO_REQUEST_DATA, 0, 0, 0) != FALSE;
+  const auto opened =
+      transport::OpenRequest(transport::kVpnUserAgent, proxy_server, L"POST", address);
+  return opened && ::WinHttpSendRequest(opened->request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
+                                        WINHTTP_NO_REQUEST_DATA, 0, 0, 0) != FALSE;
 }
 
 }  // namespace
 
 bool EventTracker::CheckVpnTraffic(const hostsdk::HostEntry& host, bool& vpn_event_100,
                                    bool& vpn_event_80) {
-  SYSTEMTIME now{};
-  ::GetSystemTime(&now);
-  bool sent_80_today = false;
-  bool sent_100_today = false;
+  const CivilTime utc_now = UtcNow();
   const std::wstring state_file = StateFile();
-  if (run::IsExistingFile(state_file)) {
-    sent_80_today = ::GetPrivateProfileIntW(run::kVpnSection, run::kVpnEvent80Key, 0,
-                                            state_file.c_str()) == now.wDay;
-    sent_100_today = ::GetPrivateProfileIntW(run::kVpnSection, run::kVpnEvent100Key, 0,
-                                             state_file.c_str()) == now.wDay;
+  VpnSentDays days;
+  days.recorded = files::IsExistingFile(state_file);
+  if (days.recorded) {
+    days.day_80 = static_cast<int>(
+        ::GetPrivateProfileIntW(run::kVpnSection, run::kVpnEvent80Key, 0, state_file.c_str()));
+    days.day_100 = static_cast<int>(
+        ::GetPrivateProfileIntW(run::kVpnSection, run::kVpnEvent100Key, 0, state_file.c_str()));
   }
+  const VpnSentToday sent = SentToday(days, utc_now.day);
+  ZTRACE(tp::kVpnState, days.recorded ? 1 : 0, days.day_80, days.day_100, utc_now.day);
 
   VpnTraffic traffic;
+  std::int32_t step = kStepHost;
+  const auto unread = [&step] {
+    ZTRACE(tp::kVpnTrafficUnread, step);
+    return false;
+  };
   try {
-    if (!host) return false;
-    const ScopedBstr name(kTrafficObject);
+    if (!host) return unread();
+    step = kStepObject;
+    const ScopedBstr name(hostsdk::progid::kVpnTraffic);
     ScopedVariant object;
-    if (FAILED(host->CreateObject(name.get(), object.Receive()))) return false;
+    if (FAILED(host->CreateObject(name.get(), object.Receive()))) return unread();
     const auto map = hostsdk::VariantToInterface<hostsdk::IEntryMap>(object.get());
-    if (!map) return false;
+    if (!map) return unread();
+    step = kStepUnlimited;
     const auto unlimited = ReadEntry(map, kUnlimitedKey);
-    if (!unlimited || hostsdk::VariantToBool(unlimited->get())) return false;
+    if (!unlimited) return unread();
+    if (hostsdk::VariantToBool(unlimited->get())) {
+      ZTRACE(tp::kVpnUnlimited);
+      return false;
+    }
+    step = kStepRemaining;
     const auto remaining = ReadEntry(map, kRemainingKey);
-    if (!remaining) return false;
+    if (!remaining) return unread();
+    step = kStepLimit;
     const auto limit = ReadEntry(map, kLimitKey);
-    if (!limit) return false;
-    const auto remaining_bytes = Remaining(remaining->get());
-    if (!remaining_bytes) return false;
+    if (!limit) return unread();
+    step = kStepRemaining;
+    // Only an integer: an empty, boolean, text or object value is no amount at all.
+    const auto remaining_bytes = hostsdk::Int64Value(remaining->get());
+    if (!remaining_bytes) return unread();
+    step = kStepLimit;
     traffic = VpnTraffic{*remaining_bytes, Limit(limit->get())};
   } catch (const ComError&) {
     // A value the SDK hands over in a form that does not convert ends only this check;
     // the run still delivers its document.
-    return false;
+    return unread();
   }
+  ZTRACE(tp::kVpnTraffic, std::to_string(traffic.remaining), std::to_string(traffic.limit));
 
   VpnSwitches switches{vpn_event_80, vpn_event_100};
-  const VpnEvent event = DecideVpnEvent(traffic, switches, sent_80_today, sent_100_today);
+  const VpnEvent event = DecideVpnEvent(traffic, switches, sent.event_80, sent.event_100);
+  ZTRACE(tp::kVpnDecision, vpn_event_80 ? 1 : 0, vpn_event_100 ? 1 : 0, sent.event_80 ? 1 : 0,
+         sent.event_100 ? 1 : 0, Percent(event), switches.event_80 ? 1 : 0);
   vpn_event_80 = switches.event_80;
   if (event == VpnEvent::kNone) return false;
 
@@ -121,16 +136,20 @@ bool EventTracker::CheckVpnTraffic(const hostsdk::HostEntry& host, bool& vpn_eve
   try {
     if (session_ != nullptr) (void)session_->ReadProxySettings(proxy);
   } catch (const ComError&) {
+    ZTRACE(tp::kVpnProxyUnread);
     proxy.server.clear();  // no readable proxy: the event goes directly
   }
-  const std::wstring address = VpnEventAddress(
-      transport::StatisticsPostUrl(), muid_,
-      run::CivilTime{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, 0},
-      event);
-  if (!PostWithoutBody(address, proxy.server)) return false;
-  run::WriteStateKey(state_file, run::kVpnSection,
-                     event == VpnEvent::k100 ? run::kVpnEvent100Key : run::kVpnEvent80Key,
-                     std::to_wstring(now.wDay));
+  const std::wstring address =
+      VpnEventAddress(transport::StatisticsPostUrl(), muid_, utc_now, event);
+  // Only the server: the proxy's credentials never reach a trace.
+  ZTRACE(tp::kVpnPosting, address, proxy.server.empty() ? std::wstring(L"none") : proxy.server);
+  if (!PostWithoutBody(address, proxy.server)) {
+    ZTRACE(tp::kVpnPostFailed);
+    return false;
+  }
+  const wchar_t* key = VpnStateKey(event);
+  run::WriteStateKey(state_file, run::kVpnSection, key, std::to_wstring(utc_now.day));
+  ZTRACE(tp::kVpnSent, key, utc_now.day);
   return true;
 }
 

@@ -1,30 +1,18 @@
 #include "transport/CampaignTracker.h"
 
+#include "transport/CommsLoader.h"
 #include "transport/Endpoints.h"
 
 namespace zentrak::transport {
 
-std::optional<std::wstring> ProgramFolderPath(const wchar_t* file_name) {
-  wchar_t path[MAX_PATH] = {};
-  const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return std::nullopt;
-  std::wstring folder(path, length);
-  const std::size_t slash = folder.find_last_of(L"\\/");
-  folder.resize(slash == std::wstring::npos ? 0 : slash + 1);
-  return folder + file_name;
-}
-
 CampaignTracker::CampaignTracker() : url_(CampaignTrackUrl()) {}
 
 bool CampaignTracker::Load() {
-  const auto path = ProgramFolderPath(comms::kLibraryFileName);
-  if (!path) return false;
+  LoadedComms comms = LoadComms(CommsSearch::kProgramFolder);
+  if (comms.get_util == nullptr) return false;
   // Deliberately never freed: the library stays for the rest of the process.
-  const HMODULE module = ::LoadLibraryW(path->c_str());
-  if (module == nullptr) return false;
-  const auto get_util = reinterpret_cast<comms::GetUtilFunction>(
-      reinterpret_cast<void*>(::GetProcAddress(module, comms::kGetUtilName)));
-  if (get_util != nullptr) util_ = get_util();
+  (void)comms.module.release();
+  util_ = comms.get_util();
   return util_ != nullptr;
 }
 

@@ -71,8 +71,4 @@ class CampaignTracker {
   std::wstring event_type_;
 };
 
-// The program file's drive and folder with `file_name` after them; none when the
-// program's path cannot be had within 260 characters.
-[[nodiscard]] std::optional<std::wstring> ProgramFolderPath(const wchar_t* file_name);
-
 }  // namespace zentrak::transport

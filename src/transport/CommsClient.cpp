@@ -6,8 +6,10 @@
 #include "support/AgentValue.h"
 #include "support/BuildSettings.h"
 #include "support/Registry.h"
+#include "support/Text.h"
 #include "sysinfo/VersionInfo.h"
 #include "transport/CampaignTracker.h"
+#include "transport/CommsLoader.h"
 #include "transport/HttpDownload.h"
 #include "transport/TransportTracePoints.h"
 
@@ -56,7 +58,7 @@ void CommsClient::ReadAgentHostName() {
     {
       const auto key = RegistryKey::Open(HKEY_LOCAL_MACHINE, kAgentKeyPath, KEY_QUERY_VALUE);
       if (!key) {
-        ZTRACE(tp::kAgentKeyNotOpened, kAgentKeyPathNarrow);
+        ZTRACE(tp::kAgentKeyNotOpened, text::ToSingleByte(kAgentKeyPath));  // a narrow text
         return;
       }
       value = key->ReadString(kAgentValueName, kAgentValueCapacity, RegType::kAny);
@@ -77,23 +79,9 @@ void CommsClient::ReadAgentHostName() {
 }
 
 void CommsClient::LoadCommsLibrary() {
-  // Only the program's folder and the system folders: never the current folder or
-  // PATH, where anyone could place a library this privileged process would run.
-  HMODULE module =
-      ::LoadLibraryExW(comms::kLibraryBareName, nullptr,
-                       LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
-  // Systems without the search flags refuse them: the program's folder is then the one
-  // place looked at.
-  if (module == nullptr && ::GetLastError() == ERROR_INVALID_PARAMETER) {
-    if (const auto path = ProgramFolderPath(comms::kLibraryFileName)) {
-      module = ::LoadLibraryW(path->c_str());
-    }
-  }
-  if (module == nullptr) return;
-  module_.reset(module);
-  get_util_ = reinterpret_cast<comms::GetUtilFunction>(
-      reinterpret_cast<void*>(::GetProcAddress(module, comms::kGetUtilName)));
-  if (get_util_ == nullptr) module_.reset();
+  LoadedComms comms = LoadComms(CommsSearch::kApplicationAndSystem);
+  module_ = std::move(comms.module);
+  get_util_ = comms.get_util;
 }
 
 bool CommsClient::TransferEvents(const std::wstring& path) {

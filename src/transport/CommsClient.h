@@ -9,7 +9,7 @@
 
 #include "hostsdk/HostSdk.h"
 #include "hostsdk/ProxySettings.h"
-#include "support/Unique.h"
+#include "support/Scoped.h"
 #include "transport/CommsLibrary.h"
 
 namespace zentrak::transport {
@@ -17,8 +17,6 @@ namespace zentrak::transport {
 // Where the device-management agent keeps its enciphered host name.
 inline constexpr wchar_t kAgentKeyPath[] =
     L"Software\\Kelvo Security\\Orvix Agent\\Config\\Services\\DEFAULTS";
-inline constexpr char kAgentKeyPathNarrow[] =
-    "Software\\Kelvo Security\\Orvix Agent\\Config\\Services\\DEFAULTS";
 inline constexpr wchar_t kAgentValueName[] = L"Hostname";
 // The value's buffer: 260 bytes, 129 UTF-16 characters and the terminator.
 inline constexpr std::size_t kAgentValueCapacity = 130;
@@ -53,7 +51,7 @@ class CommsClient {
   hostsdk::ProxySettings proxy_;
   const hostsdk::HostSdkSession* session_;
   std::wstring host_name_;
-  UniqueModule module_;
+  ScopedModule module_;
   comms::GetUtilFunction get_util_ = nullptr;
 };
 

@@ -11,6 +11,8 @@ namespace zentrak::transport {
 inline constexpr wchar_t kCampaignTrackPath[] = L"/track/campaign/details.html";
 inline constexpr wchar_t kDetectionTrackPath[] = L"/track/detections/details.html";
 inline constexpr wchar_t kStatisticsPostPath[] = L"/ats/post.aspx";
+// The user agent of the VPN traffic post.
+inline constexpr wchar_t kVpnUserAgent[] = L"Kelvo Security Events";
 
 [[nodiscard]] inline std::wstring CampaignTrackUrl() {
   return std::wstring(L"http://") + build::kTrackingHost + kCampaignTrackPath;

@@ -7,7 +7,8 @@
 #include <optional>
 #include <vector>
 
-#include "support/Unique.h"
+#include "support/Files.h"
+#include "support/Scoped.h"
 #include "transport/TransportTracePoints.h"
 
 namespace zentrak::transport {
@@ -38,11 +39,10 @@ namespace {
 // cannot be deleted or created fails before anything is written, so the body is never
 // appended to old contents.
 bool WriteBody(HINTERNET request, const std::wstring& destination) {
-  if (::GetFileAttributesW(destination.c_str()) != INVALID_FILE_ATTRIBUTES &&
-      !::DeleteFileW(destination.c_str())) {
+  if (files::Exists(destination) && !::DeleteFileW(destination.c_str())) {
     return false;
   }
-  UniqueHandle file(::CreateFileW(destination.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+  ScopedHandle file(::CreateFileW(destination.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
 
@@ -83,53 +83,62 @@ bool WriteBody(HINTERNET request, const std::wstring& destination) {
 
 }  // namespace
 
+std::optional<OpenedRequest> OpenRequest(const wchar_t* user_agent,
+                                         const std::wstring& proxy_server, const wchar_t* verb,
+                                         const std::wstring& url) {
+  const auto cracked = CrackUrl(url);
+  if (!cracked) return std::nullopt;
+  const bool use_proxy = !proxy_server.empty();
+  OpenedRequest opened;
+  opened.session.reset(::WinHttpOpen(
+      user_agent, use_proxy ? WINHTTP_ACCESS_TYPE_NAMED_PROXY : WINHTTP_ACCESS_TYPE_NO_PROXY,
+      use_proxy ? proxy_server.c_str() : WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+  if (!opened.session) return std::nullopt;
+  // Port 0 is the scheme's default, and without the secure flag that is plain HTTP on 80.
+  opened.connection.reset(
+      ::WinHttpConnect(opened.session.get(), cracked->host.c_str(), INTERNET_DEFAULT_PORT, 0));
+  if (!opened.connection) return std::nullopt;
+  opened.request.reset(::WinHttpOpenRequest(
+      opened.connection.get(), verb, cracked->object.empty() ? nullptr : cracked->object.c_str(),
+      nullptr, WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, 0));
+  if (!opened.request) return std::nullopt;
+  return opened;
+}
+
 bool DownloadFile(const std::wstring& url, const std::wstring& destination,
                   const hostsdk::ProxySettings& proxy, const std::wstring& user_agent) {
   ZTRACE(tp::kDownloadBegins, url, destination);
-  const auto cracked = CrackUrl(url);
-  if (!cracked) return false;
-
+  const auto opened = OpenRequest(user_agent.c_str(), proxy.server, L"GET", url);
+  if (!opened) return false;
   const bool use_proxy = !proxy.server.empty();
-  const UniqueWinHttpHandle session(::WinHttpOpen(
-      user_agent.c_str(),
-      use_proxy ? WINHTTP_ACCESS_TYPE_NAMED_PROXY : WINHTTP_ACCESS_TYPE_NO_PROXY,
-      use_proxy ? proxy.server.c_str() : WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
-  if (!session) return false;
-  // Port 0 is the scheme's default, and without the secure flag that is plain HTTP on 80.
-  const UniqueWinHttpHandle connection(
-      ::WinHttpConnect(session.get(), cracked->host.c_str(), INTERNET_DEFAULT_PORT, 0));
-  if (!connection) return false;
-  const UniqueWinHttpHandle request(::WinHttpOpenRequest(
-      connection.get(), L"GET", cracked->object.empty() ? nullptr : cracked->object.c_str(),
-      nullptr, WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, 0));
-  if (!request) return false;
+  const HINTERNET request = opened->request.get();
 
   bool credentials_pending = false;
   DWORD scheme = 0;
   for (int attempt = 0; attempt < 2; ++attempt) {
     if (credentials_pending &&
-        !::WinHttpSetCredentials(request.get(), WINHTTP_AUTH_TARGET_PROXY, scheme,
-                                 proxy.user.c_str(), proxy.password.c_str(), nullptr)) {
+        !::WinHttpSetCredentials(request, WINHTTP_AUTH_TARGET_PROXY, scheme, proxy.user.c_str(),
+                                 proxy.password.c_str(), nullptr)) {
       return false;
     }
-    if (!::WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
-                              WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
-        !::WinHttpReceiveResponse(request.get(), nullptr)) {
+    if (!::WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0,
+                              0, 0) ||
+        !::WinHttpReceiveResponse(request, nullptr)) {
       return false;
     }
     DWORD status = 0;
     DWORD status_size = sizeof(status);
-    if (!::WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+    if (!::WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                                WINHTTP_HEADER_NAME_BY_INDEX, &status, &status_size,
                                WINHTTP_NO_HEADER_INDEX)) {
       return false;
     }
-    if (status == HTTP_STATUS_OK) return WriteBody(request.get(), destination);
+    if (status == HTTP_STATUS_OK) return WriteBody(request, destination);
     const bool challenged = status == HTTP_STATUS_DENIED || status == HTTP_STATUS_PROXY_AUTH_REQ;
     if (!challenged || attempt != 0 || !use_proxy) return false;
     DWORD supported = 0;
     DWORD target = 0;
-    if (!::WinHttpQueryAuthSchemes(request.get(), &supported, &scheme, &target)) return false;
+    if (!::WinHttpQueryAuthSchemes(request, &supported, &scheme, &target)) return false;
     credentials_pending = true;
   }
   return false;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "hostsdk/ProxySettings.h"
+#include "support/Scoped.h"
 
 namespace zentrak::transport {
 
@@ -21,6 +22,23 @@ struct CrackedUrl {
   std::wstring object;
 };
 [[nodiscard]] std::optional<CrackedUrl> CrackUrl(const std::wstring& url);
+
+// An open WinHTTP request with its session and connection; they close in reverse order.
+struct OpenedRequest {
+  ScopedWinHttpHandle session;
+  ScopedWinHttpHandle connection;
+  ScopedWinHttpHandle request;
+};
+
+// Opens a synchronous session with the user agent (through the named proxy when its text
+// is not empty, otherwise directly, never the system's proxy settings), connects to the
+// URL's host on the scheme's default port without the secure flag (plain HTTP on 80,
+// whatever the URL says) and opens a request with the verb for the URL's object name,
+// default version, no referrer, no accepted types. None when any step fails.
+[[nodiscard]] std::optional<OpenedRequest> OpenRequest(const wchar_t* user_agent,
+                                                       const std::wstring& proxy_server,
+                                                       const wchar_t* verb,
+                                                       const std::wstring& url);
 
 // True only when a 200 came back and its whole body was written to `destination`, which
 // is deleted first. The request goes as plain HTTP to port 80 whatever the URL says,

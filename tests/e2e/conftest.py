@@ -6,15 +6,29 @@ from pathlib import Path
 
 import pytest
 
-from winebed import REPO, WineBed
+from winebed import REPO, WineBed, readable_trace
 
 
 @pytest.fixture(scope="session")
-def winebed() -> WineBed:
+def winebed():
+    """The bed in the build's shared prefix, or in a prefix of this file's own
+    (ZENTRAK_E2E_PREFIX, set by lane.sh), which goes when the file is done."""
     build = Path(os.environ.get("ZENTRAK_BUILD_DIR", REPO / "build" / "cross"))
-    bed = WineBed(build)
+    own = os.environ.get("ZENTRAK_E2E_PREFIX")
+    bed = WineBed(build, Path(own) if own else None)
     bed.set_up()
-    return bed
+    yield bed
+    if own:
+        bed.remove_prefix()
+
+
+@pytest.hookimpl(hookwrapper=True)
+def pytest_runtest_makereport(item, call):
+    outcome = yield
+    report = outcome.get_result()
+    if report.failed and "winebed" in getattr(item, "funcargs", {}):
+        # A failed scenario may have left the host service in any state: ask it again.
+        item.funcargs["winebed"].service_known_running = False
 
 
 @pytest.fixture
@@ -23,6 +37,18 @@ def bed(winebed: WineBed) -> WineBed:
     service running."""
     winebed.reset()
     return winebed
+
+
+# The zones the time-dependent scenarios run in besides UTC: west of UTC, east with
+# daylight saving, and beyond +12 hours.
+ZONES = ["UTC", "America/Los_Angeles", "Europe/Madrid", "Pacific/Auckland"]
+
+
+@pytest.fixture(params=ZONES)
+def zone(bed, request) -> str:
+    """Puts every run of the scenario in one zone; the scenario runs once per zone."""
+    bed.zone = request.param
+    return request.param
 
 
 @pytest.fixture
@@ -40,3 +66,41 @@ def suite(bed):
     yield start
     for s in started:
         s.stop()
+
+
+# What the comms stand-in notes about the world rather than about the program's calls.
+ENVIRONMENT_NOTES = ("file cannot be read", "ZENTRAK_COMMS_COLLECTOR is not set")
+
+
+def protocol_errors(result) -> list:
+    """The stand-ins' journal lines of a run that say the program called them wrongly:
+    the SDK stand-in's "error" and "unexpected" events, the comms stand-in's errors."""
+    found = [line for line in result.sdk_journal
+             if line.get("event") in ("error", "unexpected")]
+    for line in result.comms_journal:
+        errors = [e for e in line.get("errors", []) if e not in ENVIRONMENT_NOTES]
+        if errors or line.get("call") == "Unexpected":
+            found.append(line)
+    return found
+
+
+@pytest.fixture(autouse=True)
+def stand_ins_were_called_rightly(request):
+    """Every scenario: no run left a protocol error in either stand-in's journal."""
+    yield
+    bed = request.node.funcargs.get("bed") or request.node.funcargs.get("winebed")
+    for number, result in enumerate(getattr(bed, "results", []), 1):
+        errors = protocol_errors(result)
+        assert not errors, "run %d: the stand-ins were called wrongly: %s" % (number, errors)
+
+
+@pytest.hookimpl(hookwrapper=True)
+def pytest_runtest_makereport(item, call):
+    """A failing scenario shows the readable trace of each of its runs."""
+    if call.when == "call" and call.excinfo is not None:
+        bed = item.funcargs.get("winebed")
+        for number, result in enumerate(getattr(bed, "results", []), 1):
+            lines = readable_trace(result.traces) or ["(no trace line)"]
+            item.add_report_section("call", "Zentrak trace of run %d" % number,
+                                    "\n".join(lines))
+    yield

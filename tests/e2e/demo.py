@@ -17,7 +17,7 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 from suite import report, sdk_fixture, start_suite, utc_now  # noqa: E402
-from winebed import WineBed, log_lines  # noqa: E402
+from winebed import WineBed, log_lines, readable_trace  # noqa: E402
 
 MiB = 1024 * 1024
 
@@ -58,6 +58,11 @@ def show_run(number, result, suite, seen):
             print("    %s=%s" % (key, value))
     show_log("TestZentrak_OK.log", result.ok_log)
     show_log("TestZentrak_ERROR.log", result.error_log)
+    if number == 1:
+        # What support would read: the trace file through tools/tracefile/readtrace.py.
+        print("  trace (time UTC, unit, level, text):")
+        for line in readable_trace(result.traces):
+            print("    " + line)
 
 
 def main() -> int:

@@ -24,20 +24,11 @@ CUSTOM_ID = 5
 PRODUCT_CODE = 1200
 PRODUCT_TYPE = 3
 
-EPOCH_1601 = datetime(1601, 1, 1, tzinfo=timezone.utc)
-
-
-def filetime_items(when: datetime) -> dict:
-    """The installation time as the two signed 32-bit Configuration numbers."""
-    ticks = int((when - EPOCH_1601).total_seconds()) * 10_000_000
-    low, high = ticks & 0xFFFFFFFF, ticks >> 32
-    return {"0x4012002": {"vt": "i4", "value": low - (1 << 32) if low >= 1 << 31 else low},
-            "0x4012001": {"vt": "i4", "value": high}}
-
-
 def report(event_id: int, when: datetime, detection: int, malware: int) -> dict:
-    return {"EventId": event_id, "ReportDateTime": when.strftime("%Y-%m-%dT%H:%M:%S"),
-            "DetectionID": detection, "MalwareID": malware}
+    """A report entry at an instant; the bed gives the SDK its wall time in the run's
+    zone (winebed.localized)."""
+    return {"EventId": event_id, "ReportDateTime": when, "DetectionID": detection,
+            "MalwareID": malware}
 
 
 def utc_now() -> datetime:
@@ -54,8 +45,8 @@ def sdk_fixture(installed: Optional[datetime] = None, reports: Optional[list] = 
         "0x4009703": 10, "0x4009704": 0, "0x4009705": 0, "0x4009706": 0, "0x4009702": 1,
         "0x4009707": True,
     }
-    config.update(filetime_items(installed))
     fixture = {
+        "installed": installed,  # an instant: the bed writes the SDK's local FILETIME
         "config": config,
         "products": {
             "KSUITE": {"VersionType": 3, "MyAccountID": "owner@example.test",
@@ -112,7 +103,10 @@ class Suite:
         return [r for r in self.stats.requests() if r["kind"] == "vpn"]
 
     def stop(self) -> None:
-        for c in (self.tracking, self.stats, self.config, self.upload):
+        collectors = (self.tracking, self.stats, self.config, self.upload)
+        for c in collectors:
+            c.signal_stop()
+        for c in collectors:
             c.stop()
 
 
@@ -120,9 +114,18 @@ def start_suite(bed: WineBed, fixture: Optional[dict] = None, config=None,
                 setup: Optional[dict] = None) -> Suite:
     bed.install_suite(fixture if fixture is not None else sdk_fixture(), setup)
     served = bed.new_workdir("served")
-    suite = Suite(bed, Collector(bed.scratch, TRACKING_HOST), Collector(bed.scratch, STATS_HOST),
-                  Collector(bed.scratch, CONFIG_HOST, serve=served),
-                  Collector(bed.scratch, UPLOAD_HOST), served)
+    collectors = [Collector(bed.scratch, TRACKING_HOST, wait=False),
+                  Collector(bed.scratch, STATS_HOST, wait=False),
+                  Collector(bed.scratch, CONFIG_HOST, serve=served, wait=False),
+                  Collector(bed.scratch, UPLOAD_HOST, wait=False)]
+    try:
+        for c in collectors:
+            c.wait_ready()
+    except RuntimeError:
+        for c in collectors:
+            c.stop()
+        raise
+    suite = Suite(bed, *collectors, served)
     bed.run_env.update(ZENTRAK_COMMS_DELIVER="1",
                        ZENTRAK_COMMS_COLLECTOR="http://%s/upload" % UPLOAD_HOST)
     suite.serve_config(config if config is not None else DEFAULT_CONFIG)

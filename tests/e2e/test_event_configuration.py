@@ -68,14 +68,35 @@ def test_file_path_source_is_copied(bed, suite):
     shutil.rmtree(source)
 
 
-@pytest.mark.parametrize("source", ["events.json", "http://%s/..%%5C..%%5Cevil.json" % CONFIG_HOST])
-def test_source_without_a_usable_file_name_gives_an_empty_configuration(bed, suite, source):
+def test_source_without_a_separator_gives_an_empty_configuration(bed, suite):
     s = suite()
-    bed.run_env["cfgeventfile"] = source
+    bed.run_env["cfgeventfile"] = "events.json"
     result = bed.run()
     assert result.exit_code == 0
+    assert 15 in result.trace_numbers()  # the load went on with an empty configuration
     assert s.tracks("track-detections") == []  # no filters: nothing selected
-    assert not (bed.drive_c / "ProgramData" / "evil.json").exists()
+
+
+def test_source_that_would_write_outside_the_repository_writes_nowhere(bed, suite):
+    s = suite()
+    # The collector serves a whole configuration at the traversal address, so a program
+    # that took "..\..\evil.json" as a file name would have something to write.
+    data = json.dumps(DEFAULT_CONFIG).encode()
+    (s.served / "..\\..\\evil.json").write_bytes(data)
+    bed.run_env.update(cfgeventfile="http://%s/..%%5C..%%5Cevil.json" % CONFIG_HOST,
+                       filemd5=hashlib.md5(data).hexdigest())
+    result = bed.run()
+    assert result.exit_code == 0
+    [request] = config_requests(s)  # the download was made and answered
+    assert request["status"] == 200
+    assert s.tracks("track-detections") == []  # the configuration was not taken
+    # No "evil.json" in the repository or in any folder a ".." of it reaches.
+    folder = bed.repository
+    while True:
+        assert not [p.name for p in folder.iterdir() if p.name.endswith("evil.json")], folder
+        if folder == bed.drive_c:
+            break
+        folder = folder.parent
 
 
 def test_unknown_member_fails_the_load_and_nothing_is_sent(bed, suite):
@@ -131,5 +152,9 @@ def test_agent_folder_without_contexts_gets_the_repository(bed, suite):
 
 def test_uninstall_mode_fetches_nothing(bed, suite):
     s = suite()
-    bed.run(["/UNINSTALL", "/x"])
+    result = bed.run(["/UNINSTALL", "/x"])
+    assert result.exit_code == 0
+    # The load was reached and returned (trace 15), in uninstall mode (trace 16), without
+    # reading the configuration's variables (trace 27 would name a missing one).
+    assert {15, 16} <= set(result.trace_numbers()) and 27 not in result.trace_numbers()
     assert config_requests(s) == []

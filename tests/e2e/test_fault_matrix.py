@@ -14,7 +14,7 @@ import pytest
 
 from suite import CONFIG_HOST, STATS_HOST, report, sdk_fixture, utc_now
 from winebed import (AGENT_DEFAULTS_KEY, DOTNET_SETUP_KEY, SERVICE_HOST_KEY, SETUP_KEY,
-                     UIDS_KEY, Collector, RegValue, log_lines)
+                     UIDS_KEY, Collector, RegValue, log_lines, utc_text)
 
 MiB = 1024 * 1024
 END = b"Fin de la ejecucion."
@@ -34,15 +34,50 @@ def fixture(**changes):
     return f
 
 
+def seed_state(bed) -> dict:
+    """A run state from an earlier run: "lastExec" an hour ago, the installation not yet
+    delivered ("Send" 0), both VPN events sent on another day. Every row starts from it,
+    so that each value can be compared afterwards."""
+    now = utc_now()
+    other_day = (now.day + 14) % 28 + 1  # neither today nor tomorrow
+    bed.seed = {
+        "GLOBAL": {"lastExec": utc_text(now - timedelta(hours=1))},
+        "EVT1": {"instDateTime": "", "Send": "0"},
+        "VPN_Status": {"VPNEvent80": str(other_day), "VPNEvent100": str(other_day)},
+    }
+    bed.repository.mkdir(parents=True, exist_ok=True)
+    text = "".join("[%s]\r\n" % section + "".join("%s=%s\r\n" % kv for kv in keys.items())
+                   for section, keys in bed.seed.items())
+    bed.state_file.write_bytes(text.encode("latin-1"))
+    return bed.seed
+
+
 def assert_state_holds_only_what_was_delivered(bed, s):
-    state = bed.state()
+    """Every value of the state is the seed's, or the record of what its receiver got."""
+    seed, state, result = bed.seed, bed.state(), bed.results[-1]
+    transferred = 21 in result.trace_numbers()
     events = [e["EventType"] for d in s.documents() for e in d["DeviceEvents"]]
-    if "EVT1" in state:
-        assert "Installation" in events, state
-    if "VPN_Status" in state:
-        assert s.vpn_posts(), state
-    if "GLOBAL" in state:
+
+    last_exec = state["GLOBAL"]["lastExec"]
+    if last_exec != seed["GLOBAL"]["lastExec"]:
         assert events or s.tracks("track-detections"), state
+        assert seed["GLOBAL"]["lastExec"] < last_exec <= utc_text(utc_now()), state
+    else:
+        assert not transferred, "a delivered document left lastExec as it was"
+
+    if state["EVT1"] != seed["EVT1"]:
+        assert "Installation" in events and state["EVT1"]["Send"] == "1", state
+    else:
+        assert not (transferred and "Installation" in events), state
+
+    for key, percent in (("VPNEvent80", "80"), ("VPNEvent100", "100")):
+        posts = [p for p in s.vpn_posts() if dict(p["query"])["s_vpntraffic"] == percent]
+        if state["VPN_Status"][key] != seed["VPN_Status"][key]:
+            [post] = posts
+            sent = dict(post["query"])["s_eventdate"]  # "%Y-%m-%d %H:%M:%S", UTC
+            assert state["VPN_Status"][key] == str(int(sent[8:10])), state
+        else:
+            assert posts == [], state
 
 
 def last_message(result):
@@ -111,6 +146,7 @@ SDK_ROWS = [
                          ids=[r[0] for r in SDK_ROWS])
 def test_stand_in_sdk_failing_at_one_call(bed, suite, changes, documents, ends):
     s = suite(fixture=fixture(**changes))
+    seed_state(bed)
     result = bed.run(["/TestMode"])
     assert result.exit_code == 0
     assert (last_message(result) == [END]) == ends
@@ -148,15 +184,16 @@ COMMS_ROWS = [
 def test_stand_in_comms_library_failing_at_one_operation(bed, suite, operation, code, documents,
                                                          last_exec):
     s = suite(fixture=fixture())
+    seed = seed_state(bed)
     bed.run_env["ZENTRAK_COMMS_FAIL"] = operation
     result = bed.run(["/TestMode"])
     assert result.exit_code == code
     if code == -1:
         assert log_lines(result.error_log) == [NO_TRACKING]
     assert len(s.documents()) == documents
-    assert ("lastExec" in bed.state().get("GLOBAL", {})) == last_exec
+    assert (bed.state()["GLOBAL"] != seed["GLOBAL"]) == last_exec
     if code == 0 and operation in ("OpenChannel", "TransferFile", "CloseChannel"):
-        assert "EVT1" not in bed.state()  # the installation stays due
+        assert bed.state()["EVT1"] == seed["EVT1"]  # the installation was not recorded
     assert_state_holds_only_what_was_delivered(bed, s)
 
 
@@ -180,6 +217,7 @@ CONFIG_ROWS = ["404", "500", "401", "407,407", "cut", "endless", "close", "refus
 @pytest.mark.parametrize("answer", CONFIG_ROWS)
 def test_configuration_server_failing_leaves_an_empty_configuration(bed, suite, answer):
     s = suite(fixture=fixture())
+    seed_state(bed)
     s.config.stop()
     if answer != "refused":
         s.config = Collector(bed.scratch, CONFIG_HOST, serve=s.served,
@@ -250,16 +288,93 @@ KEYS = {"setup": SETUP_KEY, "uids": UIDS_KEY, "host": SERVICE_HOST_KEY,
         "agent": AGENT_DEFAULTS_KEY}
 
 
+def previous_track(s) -> dict:
+    [track] = [t for t in s.tracks("track-campaign") if dict(t["query"])["event_type"] == "unins_prev"]
+    return dict(track["query"])
+
+
+def no_inst_uid(bed, s, result):
+    events = [e for d in s.documents() for e in d["DeviceEvents"]]
+    assert events and all("InstUID" not in e for e in events)
+    assert s.tracks() and all("InstUID" not in dict(t["query"]) for t in s.tracks())
+
+
+def dump_at_the_root_of_the_current_drive(bed, s, result):
+    # Dump on, but no readable folder: the copy and the reports go to the root of C:.
+    dump = bed.drive_c / "ZentrakDump.json"
+    assert dump.read_bytes().startswith(b'{"DeviceEvents":[')
+    assert (bed.drive_c / "Zentrak_Uninstall.txt").exists()
+
+
+def no_dump(bed, s, result):
+    assert s.documents()  # there was something to dump
+    assert list((bed.drive_c / "Dumps").iterdir()) == []
+    assert not (bed.drive_c / "ZentrakDump.json").exists()
+
+
+def previous_field(name, expected):
+    def check(bed, s, result):
+        assert previous_track(s)[name] == expected
+    return check
+
+
+def empty_agent_host_name(bed, s, result):
+    [channel] = [line for line in result.comms_journal if line["call"] == "OpenChannel"]
+    assert channel["host_name"] == ""
+
+
+def stopped_without_sdk(bed, s, result):
+    assert log_lines(result.error_log) == [b"Error obteniendo instancia de la TESSEL."]
+    assert 13 in result.trace_numbers()
+
+
+def backup_value_not_read(bed, s, result):
+    assert result.traces_of("run", 49) and not result.traces_of("run", 23)
+
+
+def backup_folder_of_another_type(bed, s, result):
+    # Any value type is read as text: a number's bytes make a folder name no copy reaches.
+    assert [t["args"] for t in result.traces_of("run", 50)] == [["True"]]
+    assert result.traces_of("run", 23)
+
+
+# What each row's value being unreadable shows, and what the row adds so that the run
+# reads the value at all (setup values, and the run's working folder).
+ROW_EFFECTS = {
+    ("setup", "Path"): (stopped_without_sdk, {}),
+    ("setup", "DumpJSONs"): (no_dump, {"DumpJSONsPath": r"C:\Dumps"}),
+    ("setup", "DumpJSONsPath"): (dump_at_the_root_of_the_current_drive, {"DumpJSONs": 1}),
+    ("uids", "InstUID"): (no_inst_uid, {}),
+    ("uids", "MUID"): (previous_field("machine_id", ""), {}),
+    ("setup", "MainProductID"): (previous_field("product_code", ""), {}),
+    ("setup", "VersionType"): (previous_field("product_type", ""), {}),
+    ("setup", "CustomID"): (previous_field("custom_id", ""), {}),
+    ("host", "zentrak_backup"): (None, {}),
+    ("agent", "Hostname"): (empty_agent_host_name, {}),
+}
+
+
 @pytest.mark.parametrize("key, name, value, code", REGISTRY_ROWS,
                          ids=["%s-%s-%d" % (r[0], r[1], i) for i, r in enumerate(REGISTRY_ROWS)])
 def test_registry_value_missing_of_the_wrong_type_or_too_long(bed, suite, key, name, value, code):
-    s = suite(fixture=fixture(), setup={"MainProductID": 1200, "CustomID": "5"})
+    effect, setup = ROW_EFFECTS[(key, name)]
+    if (key, name) == ("host", "zentrak_backup"):
+        effect = backup_value_not_read if isinstance(value, str) else backup_folder_of_another_type
+    values = {"MainProductID": 1200, "CustomID": "5"}
+    values.update(setup)
+    s = suite(fixture=fixture(), setup=values)
+    seed_state(bed)
     bed.registry({KEYS[key]: {name: value}})
-    result = bed.run(["/TestMode", "/UNINSTALL"] if key in ("setup", "uids") else ["/TestMode"])
+    (bed.drive_c / "Dumps").mkdir(exist_ok=True)
+    workdir = bed.drive_c / "work"  # the current drive is C:, for a dump to its root
+    workdir.mkdir(exist_ok=True)
+    result = bed.run(["/TestMode", "/UNINSTALL"] if key in ("setup", "uids") else ["/TestMode"],
+                     workdir=workdir)
     assert result.exit_code == code
     if code == 0:
         assert last_message(result) == [END]
         assert len(s.documents()) == 1
+    effect(bed, s, result)
     assert_state_holds_only_what_was_delivered(bed, s)
 
 
@@ -267,10 +382,11 @@ def test_document_file_that_cannot_be_created_fails_the_transfer(bed, suite):
     f = fixture()
     f["config"]["0x4009701"] = "M" * 300  # the MUID prefix makes the name too long
     s = suite(fixture=f)
+    seed = seed_state(bed)
     result = bed.run(["/TestMode"])
     assert result.exit_code == 0
     assert s.documents() == []
-    assert "EVT1" not in bed.state()
+    assert bed.state()["EVT1"] == seed["EVT1"]
     assert [t for t in result.traces_of("run", 22)]  # transfer failed
     assert_state_holds_only_what_was_delivered(bed, s)
 
@@ -326,6 +442,7 @@ DOTNET_ROWS = [
 def test_dotnet_setup_values_reach_the_installation_event_or_count_as_absent(
         bed, suite, changes, version, release):
     s = suite(fixture=fixture())
+    seed_state(bed)
     if changes is not None:
         values = copy.deepcopy(DOTNET_SETUP)
         for key, named in changes.items():

@@ -2,13 +2,11 @@
 comms library was handed, and what the run remembered in EvtsData.ini."""
 
 import shutil
-from datetime import timedelta
-
-import pytest
+from datetime import datetime, timedelta, timezone
 
 from suite import (CUSTOM_ID, DEFAULT_CONFIG, MUID, PRODUCT_CODE, PRODUCT_TYPE, SUITE_VERSION,
                    report, sdk_fixture, utc_now)
-from winebed import SERVICE_HOST_KEY, Collector, log_lines
+from winebed import SERVICE_HOST_KEY, Collector, log_lines, utc_text
 
 INSTALLATION_MEMBERS = ["EventType", "MUID", "OSInfo", "SuiteID", "SuiteVersion",
                         "SuiteVersionNumber", "Country", "Language", "CustomID", "Products"]
@@ -28,8 +26,11 @@ def detections(count, start=None):
 
 
 def test_first_run_delivers_the_installation_event_and_remembers_it(bed, suite):
-    s = suite()
+    installed = utc_now() - timedelta(hours=2)
+    s = suite(fixture=sdk_fixture(installed=installed))
+    started = utc_now()
     result = bed.run(["/TestMode"])
+    ended = utc_now() + timedelta(seconds=1)
 
     assert result.exit_code == 0
     assert log_lines(result.ok_log) == [b"Obtenida la instancia del TESSEL.",
@@ -54,8 +55,10 @@ def test_first_run_delivers_the_installation_event_and_remembers_it(bed, suite):
     assert fields["ProductID"] == str(PRODUCT_CODE)
 
     state = bed.state()
-    assert state["EVT1"]["Send"] == "1" and state["EVT1"]["instDateTime"]
-    assert state["GLOBAL"]["lastExec"]
+    assert state["EVT1"] == {"instDateTime": utc_text(installed), "Send": "1"}
+    # "lastExec" is the UTC time just before the transfer, so within the run.
+    last_exec = datetime.strptime(state["GLOBAL"]["lastExec"], "%Y-%m-%dT%H:%M:%S")
+    assert started <= last_exec.replace(tzinfo=timezone.utc) <= ended
     assert (bed.repository / "EvtsInstall.txt").exists()
     assert not [p for p in bed.repository.iterdir() if p.name.startswith(MUID)]  # deleted
 
@@ -101,7 +104,10 @@ def test_failed_detection_send_keeps_last_exec_and_marks_the_run_failed(bed, sui
     assert log_lines(result.error_log) == [b"Fin de la ejecucion."]
     [document] = s.documents()  # the detection event is still delivered
     assert document["DeviceEvents"][0]["EventType"] == "Detection"
-    assert "lastExec" in bed.state()["GLOBAL"]  # written by the transfer, not the tracks
+    # The failed tracks kept "lastExec" (tracking trace 40, never 39); the transfer wrote it.
+    assert result.traces_of("tracking", 40) and not result.traces_of("tracking", 39)
+    assert 21 in result.trace_numbers()  # transfer succeeded
+    assert "lastExec" in bed.state()["GLOBAL"]
 
 
 def test_failed_transfer_leaves_last_exec_and_still_makes_the_copies(bed, suite):
@@ -120,6 +126,16 @@ def test_failed_transfer_leaves_last_exec_and_still_makes_the_copies(bed, suite)
     [backup] = [p for p in (bed.drive_c / "Backup").iterdir() if p.name.startswith(MUID + "_")]
     assert backup.read_bytes() == dump.read_bytes()
     assert s.documents() == []
+
+    # The marker was written when the installation object was built: the next run, with
+    # the transfer working again, builds no second installation event.
+    del bed.run_env["ZENTRAK_COMMS_FAIL"]
+    again = bed.run()
+    assert again.exit_code == 0
+    [window] = again.traces_of("tracking", 14)
+    assert window["args"][3:] == [1, 0]  # marker present, not due
+    assert s.documents() == [] and 24 in again.trace_numbers()
+    assert "EVT1" not in bed.state()
     shutil.rmtree(bed.drive_c / "Dumps")
     shutil.rmtree(bed.drive_c / "Backup")
 
@@ -143,15 +159,25 @@ def test_exhausted_vpn_allowance_is_reported_once_a_day(bed, suite):
     vpn = {"TrafficIsUnlimited": False, "TrafficRemaining": {"vt": "i8", "value": 0},
            "TrafficLimit": {"vt": "i8", "value": 10240 * MiB}}
     s = suite(fixture=sdk_fixture(vpn=vpn))
+    started = utc_now()
     bed.run()
     [post] = s.vpn_posts()
     fields = query(post)
-    assert post["method"] == "POST"
+    assert post["method"] == "POST" and post["body_size"] == 0
+    assert post["headers"].get("User-Agent") == "Kelvo Security Events"
+    assert [name for name, _ in post["query"]] == [
+        "cr", "fm", "s_muid", "s_event", "s_eventdate", "s_vpntraffic"]
     assert fields["s_vpntraffic"] == "100" and fields["s_muid"] == MUID
     assert fields["s_event"] == "VPNTrafficEvent" and fields["cr"] == "916"
-    assert bed.state()["VPN_Status"]["VPNEvent100"] == str(utc_now().day)
-    bed.run()
-    assert len(s.vpn_posts()) == 1
+    assert fields["fm"] == "84"
+    sent_at = datetime.strptime(fields["s_eventdate"], "%Y-%m-%d %H:%M:%S")
+    assert started <= sent_at.replace(tzinfo=timezone.utc) <= utc_now()
+    # The day of the post, read from the post itself: no midnight can come between.
+    assert bed.state()["VPN_Status"]["VPNEvent100"] == str(sent_at.day)
+    again = bed.run()
+    assert again.exit_code == 0
+    if utc_now().day == sent_at.day:  # still the same UTC day: not sent again
+        assert len(s.vpn_posts()) == 1
 
 
 def test_uninstall_within_two_days_sends_both_events_and_removes_the_marker(bed, suite):
@@ -174,24 +200,15 @@ def test_previous_uninstall_track_without_registry_values_is_still_sent(bed, sui
     assert query(previous[0])["ProductID"] == "0"
 
 
-# Each distance leaves a minute's margin for the time the run takes to start.
-@pytest.mark.parametrize("offset, due", [
-    (timedelta(hours=-47, minutes=1), True),
-    (timedelta(hours=-48), False),
-    (timedelta(hours=48, minutes=1), False),
-], ids=["1d23h-ago", "2d-ago", "2d-ahead"])
-def test_installation_event_is_due_for_less_than_two_whole_days(bed, suite, offset, due):
-    s = suite(fixture=sdk_fixture(installed=utc_now() + offset))
-    bed.run()
-    assert len(s.documents()) == (1 if due else 0)
-    assert (bed.repository / "EvtsInstall.txt").exists() == due
-
-
 def test_existing_marker_suppresses_the_installation_event(bed, suite):
     s = suite()
     bed.repository.mkdir(parents=True)
     (bed.repository / "EvtsInstall.txt").write_bytes(b"2026-01-01T00:00:00")
-    bed.run()
+    result = bed.run()
+    assert result.exit_code == 0
+    # The window was looked at: marker present 1, due 0.
+    [window] = result.traces_of("tracking", 14)
+    assert window["args"][3:] == [1, 0]
     assert s.documents() == [] and s.tracks() == []
 
 
@@ -221,6 +238,9 @@ def test_failed_detection_track_without_a_document_keeps_last_exec(bed, suite):
     bed.run_env["ZENTRAK_COMMS_FAIL"] = "SendTrack"
     result = bed.run(["/TestMode"])
     assert result.exit_code == 0
+    # The tracks were tried and failed (tracking trace 40), and nothing else wrote it.
+    assert result.traces_of("tracking", 40) and not result.traces_of("tracking", 39)
+    assert 24 in result.trace_numbers()  # no event to transfer
     assert "GLOBAL" not in bed.state()
     assert log_lines(result.error_log) == [b"Fin de la ejecucion."]
     assert s.documents() == []
@@ -232,10 +252,16 @@ def test_vpn_event_already_sent_on_this_day_number_is_not_sent_again(bed, suite)
     s = suite(fixture=sdk_fixture(installed=utc_now() - timedelta(days=9), vpn=vpn))
     bed.repository.mkdir(parents=True)
     # The same day number, whatever the month it was written in.
-    (bed.repository / "EvtsData.ini").write_bytes(
-        b"[VPN_Status]\r\nVPNEvent100=%d\r\n" % utc_now().day)
-    bed.run()
-    assert s.vpn_posts() == []
+    day = utc_now().day
+    (bed.repository / "EvtsData.ini").write_bytes(b"[VPN_Status]\r\nVPNEvent100=%d\r\n" % day)
+    result = bed.run()
+    assert result.exit_code == 0
+    [decision] = result.traces_of("tracking", 64)
+    if utc_now().day == day:  # the run did not cross midnight
+        # Both switches on, the 100 % event recorded for today: no event (and no 80 % one,
+        # since 0 MiB are left).
+        assert decision["args"][:5] == [1, 1, 0, 1, 0]
+        assert s.vpn_posts() == []
 
 
 def test_vpn_event_goes_through_the_configured_proxy_without_credentials(bed, suite):
@@ -272,5 +298,32 @@ def test_without_an_activation_context_the_registered_sdk_is_used(bed, suite):
         bed.wine("regsvr32", "/s", "/u", r"C:\Zentrak\TesselApi.dll", check=False)
         manifest.write_bytes(saved)
     assert result.exit_code == 0
+    assert result.traces_of("hostsdk", 1), "the activation context was not refused"
     assert b"JSON transferido." in result.ok_log
     assert len(s.documents()) == 1
+
+
+def test_unlimited_vpn_traffic_sends_no_event_whatever_is_left(bed, suite):
+    vpn = {"TrafficIsUnlimited": True, "TrafficRemaining": {"vt": "i8", "value": 0},
+           "TrafficLimit": {"vt": "i8", "value": 10240 * MiB}}
+    s = suite(fixture=sdk_fixture(installed=utc_now() - timedelta(days=9), vpn=vpn))
+    result = bed.run()
+    assert result.exit_code == 0
+    assert result.traces_of("tracking", 62)  # the check read the flag and stopped there
+    assert not result.traces_of("tracking", 64)  # no decision was even made
+    assert s.vpn_posts() == [] and "VPN_Status" not in bed.state()
+
+
+def test_expected_digest_of_hexadecimal_zero_turns_detections_off_and_nothing_else(bed, suite):
+    vpn = {"TrafficIsUnlimited": False, "TrafficRemaining": {"vt": "i8", "value": 0},
+           "TrafficLimit": {"vt": "i8", "value": 10240 * MiB}}
+    s = suite(fixture=sdk_fixture(reports=detections(3), vpn=vpn))
+    bed.run_env["filemd5"] = "00000000"
+    result = bed.run()
+    assert result.exit_code == 0
+    [skipped] = result.traces_of("tracking", 30)
+    assert skipped["args"] == [0, 0]  # detections off, not in uninstall mode
+    assert s.tracks("track-detections") == []
+    [document] = s.documents()
+    assert [e["EventType"] for e in document["DeviceEvents"]] == ["Installation"]
+    assert len(s.tracks("track-campaign")) == 1 and len(s.vpn_posts()) == 1

@@ -7,18 +7,26 @@ Used by the end-to-end scenarios (through conftest.py) and by the demo (demo.py)
 
 from __future__ import annotations
 
+import calendar
+import copy
 import json
 import os
 import shutil
 import subprocess
+import sys
 import tempfile
 import time
 import uuid
 from dataclasses import dataclass, field
+from datetime import datetime, timedelta, timezone, tzinfo
 from pathlib import Path
 from typing import Iterable, Mapping, Optional, Sequence, Union
+from zoneinfo import ZoneInfo
 
 REPO = Path(__file__).resolve().parents[2]
+
+sys.path.insert(0, str(REPO / "tools" / "tracefile"))
+import readtrace  # noqa: E402
 
 HKLM = "HKEY_LOCAL_MACHINE"
 SETUP_KEY = HKLM + r"\SOFTWARE\Kelvo Software\Setup"
@@ -31,9 +39,135 @@ SUITE_KEYS = (HKLM + r"\SOFTWARE\Kelvo Software", HKLM + r"\Software\Kelvo Secur
 # scenarios that write one have it removed before the next.
 DOTNET_SETUP_KEY = HKLM + r"\SOFTWARE\Microsoft\NET Framework Setup"
 
+# Folders scenarios make on the prefix's drive (dump, backup, working and configuration
+# source folders): removed before each scenario.
+SCENARIO_FOLDERS = ("Dumps", "Backup", "work", "cfgsrc")
+
 SERVICE_NAME = "VelkorServiceMain"
+# Wine's own tools by their paths: given a bare name, wine first starts start.exe to find
+# the program, one more Wine process (0.8 s of the 1.4 s of "sc query" under qemu).
+WINE_TOOLS = {name: "C:\\windows\\system32\\%s.exe" % name
+              for name in ("sc", "net", "reg", "regsvr32")}
+WINE_TOOLS["regedit"] = r"C:\windows\regedit.exe"
 OK_LOG = "TestZentrak_OK.log"
 ERROR_LOG = "TestZentrak_ERROR.log"
+
+# Every run's zone unless a scenario picks another: results never depend on the zone of
+# the machine that runs the tests.
+DEFAULT_ZONE = "UTC"
+EPOCH_1601 = datetime(1601, 1, 1, tzinfo=timezone.utc)
+OLE_EPOCH = datetime(1899, 12, 30)
+
+
+class StepZone(tzinfo):
+    """A zone of its own making for a run: its offset east of UTC steps from `before` to
+    `after` at the instant `change` (UTC). `tz` is the POSIX TZ text that puts a Wine
+    process in the same zone, with daylight saving one hour ahead of standard time and
+    its other change half a year away."""
+
+    def __init__(self, change: datetime, before: timedelta, after: timedelta):
+        self.change, self.before, self.after = change, before, after
+        standard = min(before, after)
+        hours = int(standard.total_seconds() // 3600)
+        if max(before, after) - standard != timedelta(hours=1) or change.minute or change.second:
+            raise ValueError("one hour of daylight saving, changing on the hour")
+
+        def rule(at_utc: datetime, offset: timedelta) -> str:
+            # "Jn/h": day n of the year counting 1 to 365 without 29 February, at local
+            # hour h of the time in force before the change.
+            wall = at_utc + offset
+            day = wall.timetuple().tm_yday
+            if wall.month > 2 and calendar.isleap(wall.year):
+                day -= 1
+            return "J%d/%d" % (day, wall.hour)
+
+        far = change + timedelta(days=182)
+        starts_summer = after > before
+        start = rule(change, before) if starts_summer else rule(far, after)
+        end = rule(far, after) if starts_summer else rule(change, before)
+        self.tz = "ZST%+dZDT,%s,%s" % (-hours, start, end)
+
+    def _offset(self, utc: datetime) -> timedelta:
+        return self.before if utc < self.change.replace(tzinfo=None) else self.after
+
+    def utcoffset(self, dt):
+        return self._offset(dt.replace(tzinfo=None) - self.before)
+
+    def dst(self, dt):
+        return timedelta(0)
+
+    def tzname(self, dt):
+        return self.tz
+
+    def fromutc(self, dt):
+        return (dt + self._offset(dt.replace(tzinfo=None))).replace(tzinfo=self)
+
+
+Zone = Union[str, StepZone]
+
+
+def zone_info(zone: Zone) -> tzinfo:
+    return ZoneInfo(zone) if isinstance(zone, str) else zone
+
+
+def tz_variable(zone: Zone) -> str:
+    """The TZ variable that puts a Wine process in the zone."""
+    return zone if isinstance(zone, str) else zone.tz
+
+
+def local_wall(instant: datetime, zone: Zone) -> datetime:
+    """The wall time (naive) that an instant shows in a zone."""
+    if instant.tzinfo is None:
+        raise ValueError("an instant needs its zone: %r" % instant)
+    return instant.astimezone(zone_info(zone)).replace(tzinfo=None)
+
+
+def wall_text(instant: datetime, zone: Zone) -> str:
+    """"%Y-%m-%dT%H:%M:%S" of the instant's wall time in the zone."""
+    return local_wall(instant, zone).strftime("%Y-%m-%dT%H:%M:%S")
+
+
+def utc_text(instant: datetime) -> str:
+    """The state file's and the installation text's form of an instant, in UTC."""
+    return wall_text(instant, "UTC")
+
+
+def local_filetime(instant: datetime, zone: Zone) -> int:
+    """The FILETIME ticks of the instant's wall time in the zone, as the SDK keeps the
+    installation time."""
+    wall = local_wall(instant, zone)
+    return int((wall - EPOCH_1601.replace(tzinfo=None)).total_seconds()) * 10_000_000
+
+
+def ole_date(wall: datetime) -> float:
+    """The OLE date of a wall time (for dates after 1899-12-30)."""
+    return (wall - OLE_EPOCH).total_seconds() / 86400.0
+
+
+def localized(fixture: dict, zone: Zone) -> dict:
+    """The stand-in SDK's fixture as a real SDK in that zone gives it: every instant (an
+    aware datetime) becomes the wall-time text of the zone, and the top-level "installed"
+    instant becomes the installation FILETIME items (local time)."""
+    def walk(value):
+        if isinstance(value, datetime):
+            return wall_text(value, zone)
+        if isinstance(value, dict):
+            return {k: walk(v) for k, v in value.items()}
+        if isinstance(value, list):
+            return [walk(v) for v in value]
+        return value
+
+    fixture = copy.deepcopy(fixture)
+    installed = fixture.pop("installed", None)
+    fixture = walk(fixture)
+    if installed is not None:
+        ticks = local_filetime(installed, zone)
+        low, high = ticks & 0xFFFFFFFF, ticks >> 32
+        fixture.setdefault("config", {}).update({
+            "0x4012002": {"vt": "i4", "value": low - (1 << 32) if low >= 1 << 31 else low},
+            "0x4012001": {"vt": "i4", "value": high}})
+    return fixture
+
 
 # A registry value: str is REG_SZ, int is REG_DWORD, bytes is REG_BINARY, and
 # RegValue gives any type with raw data.
@@ -60,6 +194,7 @@ class RunResult:
     comms_journal: list = field(default_factory=list)  # what the stand-in comms library was asked
     process_seconds: float = 0.0  # from process creation to its end, measured under Wine
     peak_working_set: int = 0     # bytes
+    trace_text: str = ""          # the trace file as written
 
     def trace_numbers(self, unit: str = "run") -> list:
         return [t["n"] for t in self.traces if t["unit"] == unit]
@@ -94,8 +229,56 @@ class Started:
             time.sleep(0.05)
         return False
 
+    def comms_calls(self) -> list:
+        """What the comms stand-in journaled so far."""
+        return _read_json_lines(self.comms_journal)
+
+    def wait_for_comms(self, call: str, timeout: float = 60.0) -> bool:
+        """Waits until the comms stand-in journaled the call (a "Hold" line, for example)."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if any(line.get("call") == call for line in self.comms_calls()):
+                return True
+            if self.process.poll() is not None:
+                return False
+            time.sleep(0.05)
+        return False
+
+    def progress(self) -> str:
+        """What a failed wait reports: the exit code so far and the calls journaled."""
+        return "exit code %r, comms calls %s" % (
+            self.process.poll(), [line.get("call") for line in self.comms_calls()])
+
+    def kill_program(self) -> None:
+        """Ends Zentrak.exe at once, as a crash or a power cut would: SIGKILL to its Linux
+        process, found by its command line and this bed's prefix. (Wine's taskkill finds
+        no process by name when the loader runs under qemu.)"""
+        killed = []
+        for entry in Path("/proc").iterdir():
+            if not entry.name.isdigit():
+                continue
+            try:
+                cmdline = (entry / "cmdline").read_bytes().split(b"\0")
+                environ = (entry / "environ").read_bytes().split(b"\0")
+            except OSError:
+                continue  # ended meanwhile
+            if (any(arg.endswith(b"\\Zentrak.exe") for arg in cmdline)
+                    and b"WINEPREFIX=" + bytes(self.bed.prefix) in environ):
+                try:
+                    os.kill(int(entry.name), 9)
+                    killed.append(int(entry.name))
+                except ProcessLookupError:
+                    pass
+        assert killed, "no Zentrak.exe process to kill"
+
     def wait(self, timeout: float = 120.0) -> RunResult:
-        stdout, stderr = self.process.communicate(timeout=timeout)
+        try:
+            stdout, stderr = self.process.communicate(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            # A hung run must not hold the prefix or a port for the next scenario.
+            self.process.kill()
+            self.process.communicate()
+            raise
         return self.bed._collect(self, stdout, stderr)
 
 
@@ -108,6 +291,15 @@ def _read_traces(path: Path) -> list:
         return []
     lines = path.read_text(encoding="utf-8", errors="replace").splitlines()
     return [json.loads(line) for line in lines if line.strip()]
+
+
+def _read_text(path: Path) -> str:
+    return path.read_text(encoding="utf-8", errors="replace") if path.exists() else ""
+
+
+def readable_trace(traces: list) -> list:
+    """A run's trace records as the trace-file reader prints them."""
+    return [readtrace.format_record(t) for t in traces]
 
 
 def _reg_escape(text: str) -> str:
@@ -130,15 +322,22 @@ def _reg_line(name: str, value: Value) -> str:
 
 
 class WineBed:
-    def __init__(self, build_dir: Path, prefix: Optional[Path] = None):
+    def __init__(self, build_dir: Path, own_prefix: Optional[Path] = None):
+        """own_prefix: a prefix for this bed alone, made as a new copy of the build's shared
+        one; without it the bed uses the shared prefix."""
         self.build_dir = Path(build_dir).resolve()
         self.bin_dir = self.build_dir / "bin"
-        self.prefix = Path(prefix or self.build_dir / "wineprefix").resolve()
+        self.shared_prefix = self.build_dir / "wineprefix"
+        self.prefix = Path(own_prefix or self.shared_prefix).resolve()
+        self.own_prefix = own_prefix is not None
         self.drive_c = self.prefix / "drive_c"
         self.install_dir = self.drive_c / "Zentrak"
         self.scratch = self.build_dir / "e2e-scratch"
+        self.pending_deletes: list = []  # registry keys clean() removes with the next write
+        self.service_known_running = False  # started by this bed, and not stopped since
         self.env = dict(os.environ)
         self.env.update(
+            TZ=DEFAULT_ZONE,
             WINEPREFIX=str(self.prefix),
             WINEARCH="win32",
             WINEDEBUG="-all",
@@ -149,15 +348,28 @@ class WineBed:
                      "TESSEL_STANDIN_FIXTURE", "TESSEL_STANDIN_JOURNAL", "ZENTRAK_COMMS_JOURNAL",
                      "ZENTRAK_COMMS_FAIL", "ZENTRAK_COMMS_DELIVER", "ZENTRAK_COMMS_COLLECTOR"):
             self.env.pop(name, None)
-        # Per scenario: the stand-in SDK's fixture and variables every run gets.
+        # Per scenario: the stand-in SDK's fixture, variables every run gets, and the zone
+        # every run is in (a tz database name, or a StepZone).
         self.fixture: Optional[Path] = None
         self.run_env: dict = {}
+        self.zone = DEFAULT_ZONE
+        # The results of the scenario's runs, so that a failing scenario can show their
+        # traces.
+        self.results: list = []
 
     # -- the installation ------------------------------------------------------------
 
     def ensure_prefix(self) -> None:
-        subprocess.run([str(REPO / "scripts" / "wine-prefix.sh"), str(self.prefix)], check=True,
-                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
+        copy = ["--copy-of", str(self.shared_prefix)] if self.own_prefix else []
+        subprocess.run([str(REPO / "scripts" / "wine-prefix.sh"), str(self.prefix), *copy],
+                       check=True, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
+
+    def remove_prefix(self) -> None:
+        """Stops the prefix's server (and with it every program left in the prefix) and
+        removes the prefix: a copy of the shared one costs 600 MB."""
+        subprocess.run([str(REPO / "scripts" / "wine-prefix.sh"), str(self.prefix), "stop"],
+                       check=False, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
+        shutil.rmtree(self.prefix, ignore_errors=True)
 
     def set_up(self) -> None:
         """The prefix, the programs and the stand-ins installed, the host service
@@ -200,7 +412,9 @@ class WineBed:
 
     def wine(self, *args: str, timeout: float = 60, check: bool = True,
              cwd: Optional[Path] = None) -> subprocess.CompletedProcess:
-        result = subprocess.run(["wine", *args], env=self.env, cwd=cwd, timeout=timeout,
+        program = WINE_TOOLS.get(args[0], args[0])
+        result = subprocess.run(["wine", program, *args[1:]], env=self.env, cwd=cwd,
+                                timeout=timeout,
                                 stdin=subprocess.DEVNULL, capture_output=True)
         if check and result.returncode != 0:
             raise RuntimeError("wine %s failed (%d): %s" % (
@@ -211,7 +425,10 @@ class WineBed:
 
     def registry(self, values: Mapping[str, Mapping[str, Value]] = None,
                  delete_keys: Sequence[str] = ()) -> None:
-        """Writes values (key -> {name: value}) and deletes keys in one regedit call."""
+        """Writes values (key -> {name: value}) and deletes keys in one regedit call, with
+        the deletions that clean() left pending."""
+        delete_keys = [*self.pending_deletes, *delete_keys]
+        self.pending_deletes = []
         lines = ["Windows Registry Editor Version 5.00", ""]
         for key in delete_keys:
             lines += ["[-%s]" % key, ""]
@@ -237,15 +454,28 @@ class WineBed:
 
     def service_install(self) -> None:
         if self.service_state() is None:
-            self.wine("sc", "create", SERVICE_NAME, "binpath=", r"C:\Zentrak\HostService.exe")
+            self._create_service()
+
+    def _create_service(self) -> None:
+        self.service_known_running = False
+        self.wine("sc", "create", SERVICE_NAME, "binpath=", r"C:\Zentrak\HostService.exe")
 
     def service_start(self) -> None:
-        self.service_install()
-        if self.service_state() != "RUNNING":
+        # Each Wine program costs half a second or more when the loader runs under qemu, so the
+        # state is asked only when the bed has not started the service since it last
+        # stopped it (or a scenario failed, which may have left the suite in any state).
+        if self.service_known_running:
+            return
+        state = self.service_state()
+        if state is None:
+            self._create_service()
+        if state != "RUNNING":
             self.wine("net", "start", SERVICE_NAME)
-        self._wait_service("RUNNING")
+            self._wait_service("RUNNING")
+        self.service_known_running = True
 
     def service_stop(self) -> None:
+        self.service_known_running = False
         if self.service_state() not in (None, "STOPPED"):
             self.wine("net", "stop", SERVICE_NAME, check=False)
             self._wait_service("STOPPED")
@@ -270,11 +500,22 @@ class WineBed:
                 "Contexts" / "EvtRepo")
 
     def clean(self) -> None:
-        """Removes the suite's registry keys and everything the program keeps on disk."""
-        self.registry(delete_keys=SUITE_KEYS + (DOTNET_SETUP_KEY,))
+        """Removes the suite's registry keys and everything the program keeps on disk. The
+        keys go with the scenario's first registry write, or before its first run: one
+        regedit fewer per scenario."""
+        self.pending_deletes = [*SUITE_KEYS, DOTNET_SETUP_KEY]
         shutil.rmtree(self.drive_c / "ProgramData" / "Kelvo Security", ignore_errors=True)
+        # What scenarios create on the drive, also when one failed before its own clean-up.
+        for folder in SCENARIO_FOLDERS:
+            shutil.rmtree(self.drive_c / folder, ignore_errors=True)
+        for left in self.drive_c.glob("ZentrakDump.json"):
+            left.unlink()
+        for left in self.drive_c.glob("Zentrak_*.txt"):
+            left.unlink()
         self.fixture = None
         self.run_env = {}
+        self.zone = DEFAULT_ZONE
+        self.results = []
 
     @property
     def agent_folder(self) -> Path:
@@ -294,8 +535,9 @@ class WineBed:
         self.set_fixture(fixture or {})
 
     def set_fixture(self, fixture: dict) -> None:
+        """The fixture, its instants given as the bed's zone shows them (localized)."""
         self.fixture = self.scratch / ("fixture-%s.json" % uuid.uuid4().hex)
-        self.fixture.write_text(json.dumps(fixture), encoding="utf-8")
+        self.fixture.write_text(json.dumps(localized(fixture, self.zone)), encoding="utf-8")
 
     def state(self) -> dict:
         """EvtsData.ini as {section: {key: value}}; {} when it does not exist."""
@@ -327,6 +569,8 @@ class WineBed:
         this environment, the given variables, a trace file and the stand-ins' journals
         (trace_file and sdk_journal turn the first two off). argv0 replaces the program
         path as the first token of the command line."""
+        if self.pending_deletes:
+            self.registry()
         workdir = workdir or self.new_workdir()
         token = uuid.uuid4().hex
         trace_path = self.scratch / ("trace-%s.jsonl" % token)
@@ -340,7 +584,8 @@ class WineBed:
         launch_file.write_bytes("\n".join([program, command_line, self.windows_path(exit_file),
                                     str(int(timeout * 1000))]).encode("utf-8") + b"\n")
         run_env = dict(self.env)
-        run_env.update(ZENTRAK_COMMS_JOURNAL=self.windows_path(comms_journal))
+        run_env.update(TZ=tz_variable(self.zone),
+                       ZENTRAK_COMMS_JOURNAL=self.windows_path(comms_journal))
         if trace_file:
             run_env.update(ZENTRAK_TRACE_FILE=self.windows_path(trace_path),
                            ZENTRAK_TRACE_LEVEL=str(trace_level),
@@ -378,12 +623,15 @@ class WineBed:
             path = started.workdir / name
             return path.read_bytes() if path.exists() else None
 
-        return RunResult(code, stdout, stderr, read(OK_LOG), read(ERROR_LOG),
-                         _read_traces(started.trace_file), seconds, started.workdir,
-                         _read_json_lines(started.sdk_journal),
-                         _read_json_lines(started.comms_journal),
-                         int(measures.get("elapsed_us", 0)) / 1e6,
-                         int(measures.get("peak_working_set", 0)))
+        result = RunResult(code, stdout, stderr, read(OK_LOG), read(ERROR_LOG),
+                           _read_traces(started.trace_file), seconds, started.workdir,
+                           _read_json_lines(started.sdk_journal),
+                           _read_json_lines(started.comms_journal),
+                           int(measures.get("elapsed_us", 0)) / 1e6,
+                           int(measures.get("peak_working_set", 0)),
+                           _read_text(started.trace_file))
+        self.results.append(result)
+        return result
 
 
 def _quote(arg: str) -> str:
@@ -405,11 +653,13 @@ class Collector:
 
     def __init__(self, scratch: Path, address: str, port: int = 80, serve: Optional[Path] = None,
                  script: Sequence[str] = (), proxy_user: Optional[str] = None,
-                 proxy_password: Optional[str] = None, proxy: bool = False):
+                 proxy_password: Optional[str] = None, proxy: bool = False, wait: bool = True):
+        """Starts the collector; with wait=False the caller calls wait_ready(), so that
+        several start side by side."""
         token = uuid.uuid4().hex
         self.address, self.port = address, port
         self.record = scratch / ("collector-%s.jsonl" % token)
-        ready = scratch / ("collector-%s.ready" % token)
+        self.ready = ready = scratch / ("collector-%s.ready" % token)
         args = ["/usr/bin/python3", str(REPO / "tools" / "collector" / "collector.py"),
                 "--address", address, "--port", str(port), "--record", str(self.record),
                 "--ready-file", str(ready), "--quiet"]
@@ -423,16 +673,30 @@ class Collector:
             args += ["--proxy-user", proxy_user, "--proxy-password", proxy_password or ""]
         self.process = subprocess.Popen(args, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                         stderr=subprocess.DEVNULL)
+        if wait:
+            self.wait_ready()
+
+    def wait_ready(self) -> None:
         deadline = time.monotonic() + 10
-        while not ready.exists():
+        while not self.ready.exists():
             if self.process.poll() is not None or time.monotonic() > deadline:
-                raise RuntimeError("collector on %s:%d did not start" % (address, port))
+                self.process.kill()
+                raise RuntimeError("collector on %s:%d did not start" % (self.address, self.port))
             time.sleep(0.02)
 
     def requests(self) -> list:
         return _read_json_lines(self.record)
 
-    def stop(self) -> None:
+    def signal_stop(self) -> None:
+        """Asks the collector to stop without waiting for it; stop() then waits."""
         if self.process.poll() is None:
             self.process.terminate()
-            self.process.wait(timeout=10)
+
+    def stop(self) -> None:
+        self.signal_stop()
+        if self.process.returncode is None:
+            try:
+                self.process.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()  # its port must be free for the next scenario
+                self.process.wait()

@@ -1,8 +1,9 @@
-#include "tracking/Decisions.h"
-
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
+
+#include "tracking/Decisions.h"
 
 namespace zentrak::tracking {
 namespace {
@@ -25,15 +26,55 @@ TEST(VpnDecision, HundredPercentBeforeEightyAndTheMiBArithmetic) {
       {"exhausted, only 80 on", {0, 10240 * kMiB}, {true, false}, false, false, VpnEvent::kNone},
       {"1 byte left", {1, 10240 * kMiB}, {true, true}, false, false, VpnEvent::kNone},
       {"just under 1 MiB left", {kMiB - 1, 1 * kMiB}, {true, true}, false, false, VpnEvent::kNone},
-      {"2048 of 10240 MiB left", {2048 * kMiB, 10240 * kMiB}, {true, false}, false, false,
+      {"2048 of 10240 MiB left",
+       {2048 * kMiB, 10240 * kMiB},
+       {true, false},
+       false,
+       false,
        VpnEvent::k80},
-      {"2049 of 10240 MiB left", {2049 * kMiB, 10240 * kMiB}, {true, false}, false, false,
+      {"2049 of 10240 MiB left",
+       {2049 * kMiB, 10240 * kMiB},
+       {true, false},
+       false,
+       false,
        VpnEvent::kNone},
       {"limit below 1 MiB", {1 * kMiB, kMiB - 1}, {true, false}, false, false, VpnEvent::k80},
       {"80 sent today", {2048 * kMiB, 10240 * kMiB}, {true, false}, true, false, VpnEvent::kNone},
-      {"100 sent today, 80 still due", {-kMiB, 10240 * kMiB}, {true, true}, false, true,
+      {"100 sent today, 80 still due",
+       {-kMiB, 10240 * kMiB},
+       {true, true},
+       false,
+       true,
        VpnEvent::k80},
       {"both off", {0, 10240 * kMiB}, {false, false}, false, false, VpnEvent::kNone},
+      // The statistics service's 32-bit arithmetic, edge by edge: 60,000,000 MiB x 80
+      // wraps to 505,032,704, so the threshold is 5,050,327 MiB and 6,000,000 used is due.
+      {"threshold wraps above 53.7 million MiB",
+       {54000000 * kMiB, 60000000 * kMiB},
+       {true, false},
+       false,
+       false,
+       VpnEvent::k80},
+      // 1024 - 2048 wraps to 4,294,966,272 MiB used.
+      {"more left than the limit wraps used",
+       {2048 * kMiB, 1024 * kMiB},
+       {true, false},
+       false,
+       false,
+       VpnEvent::k80},
+      // Less than a MiB overdrawn truncates toward zero: 0 MiB left, no 80 % event.
+      {"under 1 MiB overdrawn, only 80 on",
+       {-(kMiB - 1), 10240 * kMiB},
+       {true, false},
+       false,
+       false,
+       VpnEvent::kNone},
+      {"under 1 MiB overdrawn, 100 on",
+       {-(kMiB - 1), 10240 * kMiB},
+       {true, true},
+       false,
+       false,
+       VpnEvent::k100},
   };
   for (const VpnCase& c : cases) {
     VpnSwitches switches = c.switches;
@@ -53,12 +94,33 @@ TEST(VpnDecision, DueHundredPercentEventClearsTheEightyPercentSwitch) {
 
 TEST(VpnDecision, AddressCarriesTheEventInItsQuery) {
   EXPECT_EQ(VpnEventAddress(L"http://127.0.0.12/ats/post.aspx", L"M-1",
-                            run::CivilTime{2018, 3, 5, 7, 6, 2, 0},
-                            VpnEvent::k100),
+                            run::CivilTime{2018, 3, 5, 7, 6, 2, 0}, VpnEvent::k100),
             L"http://127.0.0.12/ats/post.aspx?cr=916&fm=84&s_muid=M-1&s_event=VPNTrafficEvent"
             L"&s_eventdate=2018-03-05 07:06:02&s_vpntraffic=100");
   EXPECT_NE(VpnEventAddress(L"h", L"m", run::CivilTime{}, VpnEvent::k80).find(L"&s_vpntraffic=80"),
             std::wstring::npos);
+}
+
+TEST(VpnDecision, SentTodayMeansTodaysDayNumberIsRecordedWhateverTheMonth) {
+  const struct {
+    VpnSentDays days;
+    int today;
+    bool sent_80;
+    bool sent_100;
+  } cases[] = {
+      {{true, 5, 0}, 5, true, false},
+      {{true, 5, 5}, 5, true, true},
+      {{true, 4, 6}, 5, false, false},
+      {{false, 5, 5}, 5, false, false},  // no state file: nothing was sent
+  };
+  for (const auto& c : cases) {
+    const VpnSentToday sent = SentToday(c.days, c.today);
+    EXPECT_EQ(sent.event_80, c.sent_80) << c.days.day_80 << " " << c.today;
+    EXPECT_EQ(sent.event_100, c.sent_100) << c.days.day_100 << " " << c.today;
+  }
+  EXPECT_STREQ(VpnStateKey(VpnEvent::k80), L"VPNEvent80");
+  EXPECT_STREQ(VpnStateKey(VpnEvent::k100), L"VPNEvent100");
+  EXPECT_EQ(VpnStateKey(VpnEvent::kNone), nullptr);
 }
 
 TEST(InstallationWindow, DueForLessThanTwoWholeDaysEitherWayAndOnlyWithoutTheMarker) {
@@ -70,14 +132,22 @@ TEST(InstallationWindow, DueForLessThanTwoWholeDaysEitherWayAndOnlyWithoutTheMar
   EXPECT_FALSE(InstallationEventDue(installed, installed + 2 * kHour, true));
 }
 
-TEST(DetectionStart, LastExecGivesTheStartDateOrZero) {
-  const double march = *hostsdk::JoinDate(2018, 3, 26, 7, 36, 20);
-  EXPECT_EQ(DetectionStartDate(L"2018-03-26T07:36:20"), march);
-  EXPECT_EQ(DetectionStartDate(L""), 0.0);
-  EXPECT_EQ(DetectionStartDate(L"2018-13-40T07:36:20"), 0.0);
-  EXPECT_EQ(DetectionStartDate(L"garbage"), 0.0);
-  EXPECT_EQ(DetectionStartDate(L"2018-03-26"), *hostsdk::JoinDate(2018, 3, 26, 0, 0, 0));
-  EXPECT_EQ(DetectionStartDate(L"20180-03-26T07:36:20"), 0.0);  // "%4d" stops after 2018
+TEST(DetectionStart, LastExecGivesTheUtcStartOrNone) {
+  struct Case {
+    const wchar_t* last_exec;
+    std::optional<run::CivilTime> utc;
+  };
+  const Case cases[] = {
+      {L"2018-03-26T07:36:20", run::CivilTime{2018, 3, 26, 7, 36, 20, 0}},
+      {L"2018-03-26", run::CivilTime{2018, 3, 26, 0, 0, 0, 0}},  // fields not scanned stay 0
+      {L"", std::nullopt},
+      {L"2018-13-40T07:36:20", std::nullopt},
+      {L"garbage", std::nullopt},
+      {L"20180-03-26T07:36:20", std::nullopt},  // "%4d" stops after 2018
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(LastExecUtc(c.last_exec), c.utc) << c.last_exec;
+  }
 }
 
 }  // namespace

@@ -99,5 +99,49 @@ TEST(DetectionMerge, ManyUpdatesKeepTheOrderOfLastChange) {
   }
 }
 
+TEST(QueryStart, MovesToNowLessTheMaximumAgeOnlyWhenFurtherBack) {
+  const double now = 45000.75;  // an afternoon
+  const struct {
+    double start;
+    std::int32_t max_age;
+    double expected;
+  } cases[] = {
+      {now - 3.0, 7, now - 3.0},    // within the age: kept
+      {now - 3.0, 2, now - 2.0},    // beyond it: now less two days
+      {now - 2.99, 2, now - 2.99},  // 2 whole days: not beyond
+      {now - 0.5, 0, now - 0.5},    // half a day is 0 whole days
+      {now - 1.5, 0, now},          // an age of 0 moves a start older than a day to now
+      {now + 1.0, 0, now + 1.0},    // a start after now is never moved
+  };
+  for (const auto& c : cases) {
+    EXPECT_DOUBLE_EQ(
+        ClampQueryStart(OleDate::FromDouble(c.start), OleDate::FromDouble(now), c.max_age).value,
+        c.expected)
+        << c.start << " " << c.max_age;
+  }
+}
+
+TEST(QueryPages, AFullPageAsksForTheNextFromWhereItEnded) {
+  const struct {
+    std::uint32_t first;
+    std::int32_t count;
+    bool more;
+    std::uint32_t next;
+  } cases[] = {
+      {0, 50, true, 50},    {50, 49, false, 99},
+      {100, 0, false, 100}, {0, 51, true, 50},  // a page never holds more than was asked for
+      {0, -3, false, 0},                        // a negative count walks nothing
+  };
+  for (const auto& c : cases) {
+    const NextPage next = AfterPage(c.first, c.count);
+    EXPECT_EQ(next.more, c.more) << c.first << "+" << c.count;
+    EXPECT_EQ(next.first, c.next) << c.first << "+" << c.count;
+  }
+  EXPECT_EQ(EntriesToWalk(49), 49);
+  EXPECT_EQ(EntriesToWalk(50), 50);
+  EXPECT_EQ(EntriesToWalk(1000000), 50);
+  EXPECT_EQ(EntriesToWalk(-1), 0);
+}
+
 }  // namespace
 }  // namespace zentrak::hostsdk

@@ -1,5 +1,3 @@
-#include "tracking/Documents.h"
-
 #include <gtest/gtest.h>
 
 #include <boost/property_tree/json_parser.hpp>
@@ -8,6 +6,7 @@
 
 #include "hostsdk/OleDate.h"
 #include "support/Text.h"
+#include "tracking/Documents.h"
 
 namespace zentrak::tracking {
 namespace {
@@ -100,9 +99,9 @@ DetectionRecord Detection(std::int32_t malware, std::int32_t detection, OleDate 
 
 TEST(DetectionDocument, EntriesWithBareIdentifiersAndDateTexts) {
   const OleDate march = OleDate::FromDouble(*hostsdk::JoinDate(2018, 3, 26, 7, 36, 20));
-  const std::vector<DetectionRecord> detections = {
-      Detection(7, 12, march), Detection(-1, -1, OleDate::Invalid()),
-      Detection(1, 2, OleDate::Null())};
+  const std::vector<DetectionRecord> detections = {Detection(7, 12, march),
+                                                   Detection(-1, -1, OleDate::Invalid()),
+                                                   Detection(1, 2, OleDate::Null())};
   const std::wstring doc = BuildDetectionDocument(detections, L"M-1", L"");
   EXPECT_EQ(doc,
             L"{\"EventType\":\"Detection\",\"MUID\":\"M-1\",\"DetectionsInfo\":["
@@ -111,8 +110,8 @@ TEST(DetectionDocument, EntriesWithBareIdentifiersAndDateTexts) {
             L"\"MalwareID\":4294967295},"
             L"{\"DateTime\":\"\",\"DetectionID\":2,\"MalwareID\":1}]}");
   ExpectValidJson(doc);
-  EXPECT_NE(BuildDetectionDocument(detections, L"M-1", L"I").find(
-                L"\"MUID\":\"M-1\",\"InstUID\":\"I\",\"DetectionsInfo\":["),
+  EXPECT_NE(BuildDetectionDocument(detections, L"M-1", L"I")
+                .find(L"\"MUID\":\"M-1\",\"InstUID\":\"I\",\"DetectionsInfo\":["),
             std::wstring::npos);
 }
 

@@ -1,12 +1,13 @@
-#include "run/EventConfigParser.h"
-
 #include <gtest/gtest.h>
 
 #include <boost/property_tree/exceptions.hpp>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "run/EventConfigParser.h"
 
 namespace zentrak::run {
 namespace {
@@ -54,8 +55,8 @@ TEST(EventConfigFile, EmptyObjectKeepsTheDefaults) {
 
 TEST(EventConfigFile, FlagIsTrueOnlyForTheExactTextTrue) {
   const std::pair<std::string, bool> cases[] = {
-      {"true", true}, {"\"true\"", true}, {"\"True\"", false}, {"1", false},
-      {"\"TRUE\"", false}, {"false", false}, {"\"yes\"", false}, {"null", false}};
+      {"true", true},      {"\"true\"", true}, {"\"True\"", false}, {"1", false},
+      {"\"TRUE\"", false}, {"false", false},   {"\"yes\"", false},  {"null", false}};
   for (const auto& [value, expected] : cases) {
     EventConfig c;
     ASSERT_TRUE(Parse("{\"SendDetectionEvent\":" + value + ",\"VPNEvent80\":" + value + "}", c));
@@ -112,8 +113,8 @@ TEST(EventConfigFile, InputTheReaderCannotAcceptRaisesItsError) {
 
 TEST(EventConfigFile, NestingAndSizeBeyondTheBoundsAreNotRead) {
   EventConfig c;
-  const std::string deep = "{\"x\":" + std::string(kMaxConfigDepth, '[') +
-                           std::string(kMaxConfigDepth, ']') + "}";
+  const std::string deep =
+      "{\"x\":" + std::string(kMaxConfigDepth, '[') + std::string(kMaxConfigDepth, ']') + "}";
   EXPECT_THROW((void)Parse(deep, c), EventConfigError);
   const std::string fits = "{\"x\":" + std::string(kMaxConfigDepth - 1, '[') +
                            std::string(kMaxConfigDepth - 1, ']') + "}";
@@ -137,6 +138,27 @@ TEST(EventConfigFile, ExpectedDigestReadsAsZeroOnlyWhenItIsAHexadecimalZero) {
   };
   for (const auto& [digest, zero] : cases) {
     EXPECT_EQ(DigestReadsAsZero(digest), zero) << ::testing::PrintToString(digest);
+  }
+}
+
+TEST(EventConfigFile, LocalCopyIsKeptOnlyWhenItsDigestMatchesInAnyCase) {
+  const std::wstring digest = L"d41d8cd98f00b204e9800998ecf8427e";
+  const struct {
+    std::optional<std::wstring> local;
+    bool is_url;
+    ConfigFetch expected;
+  } cases[] = {
+      {digest, true, ConfigFetch::kKeep},
+      {L"D41D8CD98F00B204E9800998ECF8427E", false, ConfigFetch::kKeep},
+      {L"00000000000000000000000000000000", true, ConfigFetch::kDownload},
+      {L"00000000000000000000000000000000", false, ConfigFetch::kCopy},
+      {L"", true, ConfigFetch::kDownload},  // a local copy that could not be hashed
+      {std::nullopt, true, ConfigFetch::kDownload},
+      {std::nullopt, false, ConfigFetch::kCopy},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(DecideConfigFetch(c.local, digest, c.is_url), c.expected)
+        << ::testing::PrintToString(c.local.value_or(L"(none)")) << " url " << c.is_url;
   }
 }
 

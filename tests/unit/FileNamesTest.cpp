@@ -1,8 +1,8 @@
-#include "run/FileNames.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "run/FileNames.h"
 
 namespace zentrak::run {
 namespace {
@@ -52,8 +52,7 @@ TEST(ConfigSource, FileNamePartIsWhatFollowsTheLastSeparatorAndNeverLeavesTheFol
       {L"http://host/100%", true, L"100%"},
   };
   for (const SourceCase& c : cases) {
-    EXPECT_EQ(ConfigFileNamePart(c.source, c.is_url), c.part)
-        << ::testing::PrintToString(c.source);
+    EXPECT_EQ(ConfigFileNamePart(c.source, c.is_url), c.part) << ::testing::PrintToString(c.source);
   }
 }
 

@@ -1,5 +1,3 @@
-#include "run/ServiceWait.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -7,6 +5,7 @@
 #include <vector>
 
 #include "run/RunTracePoints.h"
+#include "run/ServiceWait.h"
 
 namespace zentrak::run {
 namespace {
@@ -87,8 +86,8 @@ TEST(ServiceWait, EachStateOfAServiceThatIsNotRunningHasItsTracePoint) {
     std::uint32_t state;
     std::uint16_t number;
   };
-  for (const Case c : {Case{1, 60}, Case{2, 61}, Case{3, 62}, Case{5, 63}, Case{6, 64},
-                       Case{7, 65}, Case{0, 66}, Case{4, 66}, Case{99, 66}}) {
+  for (const Case c : {Case{1, 60}, Case{2, 61}, Case{3, 62}, Case{5, 63}, Case{6, 64}, Case{7, 65},
+                       Case{0, 66}, Case{4, 66}, Case{99, 66}}) {
     const trace::Point& p = NotRunningTracePoint(c.state);
     EXPECT_EQ(p.number, c.number) << "state " << c.state;
     EXPECT_EQ(p.unit, trace::Unit::kRun);

@@ -1,9 +1,9 @@
-#include "run/StateTime.h"
-
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
+
+#include "run/StateTime.h"
 
 namespace zentrak::run {
 namespace {
@@ -19,7 +19,7 @@ struct ParseCase {
 TEST(StateTime, ParsingIsAPlainFieldSplitIntoAValidCalendarTime) {
   const ParseCase cases[] = {
       {L"2018-03-26T07:36:20", k20180326T073620},
-      {L"2018-3-26T7:36:20", k20180326T073620},       // fields need no padding
+      {L"2018-3-26T7:36:20", k20180326T073620},        // fields need no padding
       {L" 2018-03-26T07:36:20xyz", k20180326T073620},  // leading digits of each field
       {L"2000-02-29T00:00:00", 125962560000000000ULL},
       {L"2018-03-26 07:36:20", std::nullopt},  // no "T"

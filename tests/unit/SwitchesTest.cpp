@@ -1,9 +1,9 @@
-#include "run/Switches.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "run/Switches.h"
 
 namespace zentrak::run {
 namespace {
@@ -25,8 +25,7 @@ TEST_P(SwitchTable, SelectsTheModesOfTheCommandLine) {
 INSTANTIATE_TEST_SUITE_P(
     CommandLines, SwitchTable,
     ::testing::Values(
-        SwitchCase{{L"Zentrak.exe"}, false, false},
-        SwitchCase{{}, false, false},
+        SwitchCase{{L"Zentrak.exe"}, false, false}, SwitchCase{{}, false, false},
         SwitchCase{{L"Zentrak.exe", L"/TestMode"}, true, false},
         SwitchCase{{L"Zentrak.exe", L"/TESTMODE"}, true, false},
         SwitchCase{{L"Zentrak.exe", L"/testmode"}, true, false},

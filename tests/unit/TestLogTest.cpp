@@ -1,5 +1,3 @@
-#include "tracking/TestLog.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -7,6 +5,8 @@
 #include <iterator>
 #include <optional>
 #include <string>
+
+#include "tracking/TestLog.h"
 
 namespace zentrak::tracking {
 namespace {
@@ -18,10 +18,11 @@ class TestLogFiles : public ::testing::Test {
  protected:
   void SetUp() override {
     previous_ = fs::current_path();
-    dir_ = fs::temp_directory_path() /
-           ("zentrak-testlog-" + std::string(::testing::UnitTest::GetInstance()
-                                                  ->current_test_info()
-                                                  ->name()));
+    // Under the test's own build folder (CTest runs it there): the native and the
+    // sanitizer trees run the same tests, and must not share a folder.
+    dir_ =
+        previous_ / ("scratch-testlog-" +
+                     std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
     fs::current_path(dir_);

@@ -1,8 +1,8 @@
-#include "support/Text.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "support/Text.h"
 
 namespace zentrak::text {
 namespace {

@@ -1,8 +1,7 @@
-#include "tracking/TrackReport.h"
-
 #include <gtest/gtest.h>
 
 #include "hostsdk/OleDate.h"
+#include "tracking/TrackReport.h"
 
 namespace zentrak::tracking {
 namespace {

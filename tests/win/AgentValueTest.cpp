@@ -7,7 +7,7 @@
 #include "TraceCapture.h"
 #include "support/AgentValue.h"
 #include "support/BuildSettings.h"
-#include "support/Unique.h"
+#include "support/Scoped.h"
 #include "transport/TransportTracePoints.h"
 
 namespace zentrak {
@@ -72,8 +72,8 @@ class AgentValueWithKey : public ::testing::Test {
     return Base64(plain);
   }
 
-  UniqueCryptProv provider_;
-  UniqueCryptKey key_;
+  ScopedCryptProv provider_;
+  ScopedCryptKey key_;
 };
 
 TEST_F(AgentValueWithKey, DecryptsTheHostNameAndReportsIt) {

@@ -108,7 +108,7 @@ struct FakeSdk {
   bool Query() {
     const HostSdkSession session(HostEntry::Share(&host));
     std::vector<DetectionRecord> result;
-    return session.DetectionQuery(OleDate::FromDouble(Now().value - 1.0), 7, {{-1, -1, {}}},
+    return session.DetectionQuery(OleDate::FromDouble(LocalNow().value - 1.0), 7, {{-1, -1, {}}},
                                   result);
   }
 };

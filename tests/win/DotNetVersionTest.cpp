@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "support/Unique.h"
+#include "support/Scoped.h"
 #include "sysinfo/VersionInfo.h"
 
 namespace zentrak::sysinfo {
@@ -18,8 +18,8 @@ class DotNetSetupKeys : public ::testing::Test {
   void SetUp() override { ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kSetupKey); }
   void TearDown() override { ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kSetupKey); }
 
-  static UniqueRegKey Create(const std::wstring& subkey) {
-    UniqueRegKey key;
+  static ScopedRegKey Create(const std::wstring& subkey) {
+    ScopedRegKey key;
     const std::wstring path = std::wstring(kNdpKey) + (subkey.empty() ? L"" : L"\\" + subkey);
     EXPECT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
                                 nullptr, key.put(), nullptr),
@@ -27,7 +27,7 @@ class DotNetSetupKeys : public ::testing::Test {
     return key;
   }
   static void SetupEntry(const std::wstring& subkey, const DWORD* install, const wchar_t* version) {
-    const UniqueRegKey key = Create(subkey);
+    const ScopedRegKey key = Create(subkey);
     if (install != nullptr) {
       ::RegSetValueExW(key.get(), L"Install", 0, REG_DWORD, reinterpret_cast<const BYTE*>(install),
                        sizeof(DWORD));
@@ -80,7 +80,7 @@ TEST_F(DotNetSetupKeys, ReleaseOfVersion4InDecimalOrLeftAsItWas) {
   EXPECT_FALSE(GetDotNetRelease(text));
   EXPECT_EQ(text, L"0");
 
-  const UniqueRegKey full = Create(L"v4\\Full");
+  const ScopedRegKey full = Create(L"v4\\Full");
   const DWORD release = 528040;
   ::RegSetValueExW(full.get(), L"Release", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&release),
                    sizeof(release));

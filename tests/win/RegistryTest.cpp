@@ -1,9 +1,9 @@
 // The registry reader against a scratch key of the real (Wine) registry.
-#include "support/Registry.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "support/Registry.h"
 
 namespace zentrak {
 namespace {
@@ -14,8 +14,8 @@ class RegistryReader : public ::testing::Test {
  protected:
   void SetUp() override {
     ::RegDeleteTreeW(HKEY_CURRENT_USER, kScratch);
-    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kScratch, 0, nullptr, 0, KEY_ALL_ACCESS,
-                                nullptr, key_.put(), nullptr),
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kScratch, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                key_.put(), nullptr),
               ERROR_SUCCESS);
   }
   void TearDown() override {
@@ -36,7 +36,7 @@ class RegistryReader : public ::testing::Test {
     return std::move(*key);
   }
 
-  UniqueRegKey key_;
+  ScopedRegKey key_;
 };
 
 TEST_F(RegistryReader, TextThatFitsItsBufferWithTheTerminatorIsRead) {
@@ -84,8 +84,8 @@ TEST_F(RegistryReader, NumberLongerThanFourBytesIsNotRead) {
 }
 
 TEST_F(RegistryReader, MissingKeyCannotBeOpened) {
-  EXPECT_FALSE(RegistryKey::Open(HKEY_CURRENT_USER, L"Software\\ZentrakTests\\Missing",
-                                 KEY_QUERY_VALUE));
+  EXPECT_FALSE(
+      RegistryKey::Open(HKEY_CURRENT_USER, L"Software\\ZentrakTests\\Missing", KEY_QUERY_VALUE));
 }
 
 }  // namespace

@@ -1,18 +1,18 @@
 // The repository folder below the prefix's common application data folder, and the
 // copies made after a transfer.
-#include "run/Repository.h"
-
 #include <windows.h>
-#include <shlobj.h>
 
+#include "run/Repository.h"
+// The headers below need the types of <windows.h>.
 #include <gtest/gtest.h>
+#include <shlobj.h>
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 
-#include "support/Unique.h"
+#include "support/Scoped.h"
 
 namespace zentrak::run {
 namespace {
@@ -88,11 +88,12 @@ TEST_F(RepositoryFolder, AfterTheTransferTheBackupAndDumpCopiesAreMadeAndTheDocu
   for (const auto& folder : {work, backup, dump}) {
     ASSERT_EQ(::SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr), ERROR_SUCCESS);
   }
-  UniqueRegKey key;
+  ScopedRegKey key;
   ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kServiceHostKey, 0, nullptr, 0, KEY_ALL_ACCESS,
                               nullptr, key.put(), nullptr),
             ERROR_SUCCESS);
-  ::RegSetValueExW(key.get(), kBackupValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(backup.c_str()),
+  ::RegSetValueExW(key.get(), kBackupValue, 0, REG_SZ,
+                   reinterpret_cast<const BYTE*>(backup.c_str()),
                    static_cast<DWORD>((backup.size() + 1) * 2));
   const std::wstring document = work + L"\\M_20180326_073620045";
   std::ofstream(document.c_str(), std::ios::binary) << "{\"DeviceEvents\":[]}";
@@ -110,7 +111,7 @@ TEST_F(RepositoryFolder, AfterTheTransferTheBackupAndDumpCopiesAreMadeAndTheDocu
 
 TEST_F(RepositoryFolder, EmptyOrMissingBackupValueMeansNoBackup) {
   EXPECT_FALSE(BackupFolder());  // no key
-  UniqueRegKey key;
+  ScopedRegKey key;
   ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kServiceHostKey, 0, nullptr, 0, KEY_ALL_ACCESS,
                               nullptr, key.put(), nullptr),
             ERROR_SUCCESS);
@@ -121,8 +122,7 @@ TEST_F(RepositoryFolder, EmptyOrMissingBackupValueMeansNoBackup) {
   ::RegSetValueExW(key.get(), kBackupValue, 0, REG_SZ,
                    reinterpret_cast<const BYTE*>(too_long.c_str()), 513 * 2 + 2);
   EXPECT_FALSE(BackupFolder());
-  ::RegSetValueExW(key.get(), kBackupValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(L"D:\\b"),
-                   10);
+  ::RegSetValueExW(key.get(), kBackupValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(L"D:\\b"), 10);
   EXPECT_EQ(BackupFolder(), L"D:\\b");
 }
 

@@ -1,11 +1,12 @@
 // The resources Zentrak.exe carries, read back from the built file.
+#include <gtest/gtest.h>
 #include <windows.h>
 
-#include <gtest/gtest.h>
-
+#include <cstdio>
 #include <string>
 
-#include "support/Unique.h"
+#include "support/BuildSettings.h"
+#include "support/Scoped.h"
 
 namespace zentrak {
 namespace {
@@ -35,26 +36,25 @@ class ProgramResources : public ::testing::Test {
     return std::string(data, ::SizeofResource(module_.get(), found));
   }
 
-  UniqueModule module_;
+  ScopedModule module_;
 };
 
 TEST_F(ProgramResources, ApplicationManifestRunsAsInvokerAndListsTheFiveSystems) {
   const std::string manifest = Resource(MAKEINTRESOURCEW(1), RT_MANIFEST);
   EXPECT_NE(manifest.find(R"(level="asInvoker" uiAccess="false")"), std::string::npos);
-  for (const char* id : {"{e2011457-1546-43c5-a5fe-008deee3d3f0}",
-                         "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
-                         "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
-                         "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
-                         "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}) {
+  for (const char* id :
+       {"{e2011457-1546-43c5-a5fe-008deee3d3f0}", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
+        "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
+        "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}) {
     EXPECT_NE(manifest.find(id), std::string::npos) << id;
   }
 }
 
 TEST_F(ProgramResources, SdkManifestDependsOnTheThreeAssemblies) {
   const std::string manifest = Resource(MAKEINTRESOURCEW(101), RT_MANIFEST);
-  for (const char* identity : {R"(name="TesselApi" version="1.0.0.1")",
-                               R"(name="TesselCoreApi.tlb" version="1.0.0.0")",
-                               R"(name="PirxaApi.tlb" version="1.0.0.0")"}) {
+  for (const char* identity :
+       {R"(name="TesselApi" version="1.0.0.1")", R"(name="TesselCoreApi.tlb" version="1.0.0.0")",
+        R"(name="PirxaApi.tlb" version="1.0.0.0")"}) {
     EXPECT_NE(manifest.find(identity), std::string::npos) << identity;
   }
 }
@@ -67,9 +67,9 @@ TEST_F(ProgramResources, SdkDataResourcesCarryTheirTags) {
   ASSERT_EQ(atc.rfind("embedded.atc:", 0), 0U);
   const std::string token = atc.substr(13);
   EXPECT_EQ(token.size(), 280U);
-  EXPECT_EQ(token.find_first_not_of(
-                "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/="),
-            std::string::npos);
+  EXPECT_EQ(
+      token.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/="),
+      std::string::npos);
 }
 
 TEST_F(ProgramResources, VersionResourceCarriesTheProjectVersion) {
@@ -82,8 +82,12 @@ TEST_F(ProgramResources, VersionResourceCarriesTheProjectVersion) {
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT length = 0;
   ASSERT_TRUE(::VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
-  EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000U);  // 1.0
-  EXPECT_EQ(fixed->dwFileVersionLS, 0x00000001U);  // .0.1
+  // The version is set once, in the build; the resource must carry exactly it.
+  unsigned major = 0, minor = 0, patch = 0, revision = 0;
+  ASSERT_EQ(std::swscanf(build::kVersionText, L"%u.%u.%u.%u", &major, &minor, &patch, &revision), 4)
+      << "the build's version is four numbers";
+  EXPECT_EQ(fixed->dwFileVersionMS, (major << 16) | minor);
+  EXPECT_EQ(fixed->dwFileVersionLS, (patch << 16) | revision);
   WORD* translation = nullptr;
   ASSERT_TRUE(::VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation",
                                reinterpret_cast<void**>(&translation), &length));
@@ -92,7 +96,7 @@ TEST_F(ProgramResources, VersionResourceCarriesTheProjectVersion) {
   wchar_t* text = nullptr;
   ASSERT_TRUE(::VerQueryValueW(block.data(), L"\\StringFileInfo\\040904b0\\FileVersion",
                                reinterpret_cast<void**>(&text), &length));
-  EXPECT_STREQ(text, L"1.0.0.1");
+  EXPECT_STREQ(text, build::kVersionText);
 }
 
 }  // namespace

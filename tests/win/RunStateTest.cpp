@@ -1,12 +1,12 @@
 // The run-state file through the real private-profile functions, in a scratch folder.
-#include "run/RunState.h"
-
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <fstream>
 #include <string>
+
+#include "run/RunState.h"
+#include "support/Files.h"
 
 namespace zentrak::run {
 namespace {
@@ -39,7 +39,7 @@ TEST_F(RunStateFile, FirstRunWithoutTheFileLeavesBothTextsEmptyAndCreatesNothing
   EXPECT_EQ(LastExec(config), L"");
   EXPECT_EQ(config.installation_date, L"");
   EXPECT_EQ(config.repository_directory, folder_ + L"\\");
-  EXPECT_FALSE(IsExistingFile(StateFilePath(folder_)));
+  EXPECT_FALSE(files::IsExistingFile(StateFilePath(folder_)));
 }
 
 TEST_F(RunStateFile, WrittenKeysAreReadBackByTheNextRun) {

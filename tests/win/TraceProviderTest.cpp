@@ -1,22 +1,23 @@
 // The trace provider against a stand-in for ETW: under Wine no trace session ever
 // enables a provider, so the platform table is replaced to drive the control callback.
-#include "support/TraceProvider.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <regex>
 #include <string>
 #include <vector>
+
+#include "support/TraceProvider.h"
 
 namespace zentrak::trace {
 namespace {
 
 constexpr Point kTransferInfo{Unit::kTransport, 19, 4, kLevelInfo};
 constexpr Point kTransferError{Unit::kTransport, 21, 4, kLevelError};
-constexpr Point kRunInfo{Unit::kRun, 14, 1, kLevelInfo};
+constexpr Point kRunInfo{Unit::kRun, 14, 1, kLevelInfo, "folder %1", 1, {ArgType::kWide}};
 
 constexpr TRACEHANDLE kRegistration = 42;
 constexpr TRACEHANDLE kLogger = 0x1234;
@@ -57,14 +58,11 @@ ULONG WINAPI FakeUnregister(TRACEHANDLE handle) {
   g_fake->unregistered.push_back(handle);
   return ERROR_SUCCESS;
 }
-TRACEHANDLE WINAPI FakeLoggerHandle(PVOID buffer) {
-  return buffer == nullptr ? 0 : kLogger;
-}
+TRACEHANDLE WINAPI FakeLoggerHandle(PVOID buffer) { return buffer == nullptr ? 0 : kLogger; }
 UCHAR WINAPI FakeLevel(TRACEHANDLE) { return g_fake->level; }
 ULONG WINAPI FakeFlags(TRACEHANDLE) { return g_fake->flags; }
 
-ULONG __cdecl FakeTraceMessage(TRACEHANDLE logger, ULONG flags, LPCGUID guid, USHORT number,
-                               ...) {
+ULONG __cdecl FakeTraceMessage(TRACEHANDLE logger, ULONG flags, LPCGUID guid, USHORT number, ...) {
   Message m{logger, flags, *guid, number, {}};
   va_list ap;
   va_start(ap, number);
@@ -200,7 +198,7 @@ TEST_F(TraceProvider, EmptyAndAbsentTextsArriveAsTheirSubstitutes) {
 
 TEST_F(TraceProvider, WithoutTraceMessageTheFallbackSendsOneEventOfType255) {
   Platform without = {&FakeRegister, &FakeUnregister, &FakeLoggerHandle, &FakeLevel,
-                      &FakeFlags, nullptr, &FakeTraceEvent};
+                      &FakeFlags,    nullptr,         &FakeTraceEvent};
   SetPlatform(without);
   Register(L"x");
   Enable(4, 5);
@@ -234,8 +232,14 @@ TEST_F(TraceProvider, TraceFileGetsOneLinePerPointThatPassesItsGate) {
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   in.close();
   ::DeleteFileW(path.c_str());
-  EXPECT_EQ(lines, std::vector<std::string>{
-                       R"({"unit":"run","n":14,"level":4,"flag":1,"args":["C:\\ProgramData"]})"});
+  // The time stamp is the system's UTC time when the line was written.
+  ASSERT_EQ(lines.size(), 1U);
+  EXPECT_TRUE(std::regex_match(
+      lines[0], std::regex(R"(\{"time_utc":"20\d\d-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z",)"
+                           R"("unit":"run","n":14,"level":4,"flag":1,)"
+                           R"("text":"folder C:\\\\ProgramData",)"
+                           R"("args":\["C:\\\\ProgramData"\]\})")))
+      << lines[0];
   EXPECT_TRUE(fake_.messages.empty());
 }
 

@@ -2,9 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <optional>
 #include <string>
 
 #include "TestComObject.h"
+#include "TestZone.h"
 #include "hostsdk/Variant.h"
 #include "support/ScopedSafeArray.h"
 
@@ -157,12 +161,64 @@ TEST(DateToVariantValue, OnlyDoubleAndDateTypesCanBeAsked) {
   EXPECT_EQ(Raised([&] { (void)DateToVariant(date, VT_I4); }), E_INVALIDARG);
 }
 
-TEST(IntegerAndTextFields, OnlyTheirOwnTypesHoldThem) {
-  EXPECT_EQ(Int32Field(Int32Variant(-7).get()), -7);
-  EXPECT_EQ(Int32Field(Int32Variant(9, VT_INT).get()), 9);
-  EXPECT_EQ(Int32Field(Int32Variant(-1, VT_UI4).get()), -1);
-  EXPECT_FALSE(Int32Field(TextToVariant(L"7").get()));
-  EXPECT_FALSE(Int32Field(ScopedVariant().get()));
+// A VARIANT of the type whose value field holds the bits given, from the lowest byte.
+ScopedVariant RawVariant(VARTYPE type, LONGLONG bits) {
+  ScopedVariant v;
+  V_VT(v.Mutable()) = type;
+  V_I8(v.Mutable()) = bits;
+  return v;
+}
+
+TEST(IntegerAndTextFields, IntegersOfEveryWidthAndOnlyThemHoldANumber) {
+  struct Case {
+    VARTYPE type;
+    LONGLONG bits;  // the value's bytes, from the lowest
+    std::optional<std::int32_t> expected;
+  };
+  const Case cases[] = {
+      {VT_I1, -5, -5},
+      {VT_UI1, 200, 200},
+      {VT_I2, -300, -300},
+      {VT_UI2, 65535, 65535},
+      {VT_I4, -7, -7},
+      {VT_INT, 9, 9},
+      {VT_UI4, 0xFFFFFFFF, -1},
+      {VT_UINT, 12, 12},
+      {VT_I8, 0x100000005LL, 5},  // the low 32 bits
+      {VT_I8, -2, -2},
+      {VT_UI8, 0x7FFFFFFF80000000LL, INT32_MIN},
+      {VT_R8, 0, std::nullopt},
+      {VT_DATE, 0, std::nullopt},
+      {VT_BOOL, -1, std::nullopt},
+      {VT_EMPTY, 0, std::nullopt},
+      {VT_NULL, 0, std::nullopt},
+      {VT_ERROR, 5, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Int32Value(RawVariant(c.type, c.bits).get()), c.expected) << "type " << c.type;
+  }
+  EXPECT_FALSE(Int32Value(TextToVariant(L"7").get()));
+
+  // 64 bits: the whole value of a 64-bit integer, the others widened; nothing else.
+  const struct {
+    VARTYPE type;
+    LONGLONG bits;
+    std::optional<std::int64_t> expected;
+  } wide[] = {
+      {VT_I8, 0x100000005LL, 0x100000005LL},
+      {VT_UI8, -1, -1},
+      {VT_I4, -7, -7},
+      {VT_UI4, 0xFFFFFFFF, 0xFFFFFFFFLL},
+      {VT_I2, -3, -3},
+      {VT_UI1, 255, 255},
+      {VT_EMPTY, 0, std::nullopt},
+      {VT_BOOL, -1, std::nullopt},
+      {VT_R8, 0, std::nullopt},
+  };
+  for (const auto& c : wide) {
+    EXPECT_EQ(Int64Value(RawVariant(c.type, c.bits).get()), c.expected) << "type " << c.type;
+  }
+  EXPECT_FALSE(Int64Value(TextToVariant(L"7").get()));
   EXPECT_EQ(BstrField(TextToVariant(L"x").get()), L"x");
   EXPECT_FALSE(BstrField(Int32Variant(1).get()));
   EXPECT_EQ(ConfigurationOutStart().type(), VT_INT);
@@ -248,12 +304,84 @@ TEST(FileTimeConversion, UtcTimesBecomeLocalDates) {
   const OleDate date = FileTimeToDate(utc);
   EXPECT_TRUE(date.valid());
   EXPECT_DOUBLE_EQ(date.value, expected);
-  EXPECT_TRUE(Now().valid());
+  EXPECT_TRUE(LocalNow().valid());
 }
 
 TEST(FileTimeConversion, TimesBeyondTheDateRangeAreInvalid) {
   const OleDate beyond = FileTimeToDate(FILETIME{0xFFFFFFFF, 0x7FFFFFFF});  // year 30828
   EXPECT_EQ(beyond.status, DateStatus::kInvalid);
+}
+
+SYSTEMTIME SystemTimeOf(WORD year, WORD month, WORD day, WORD hour, WORD minute) {
+  SYSTEMTIME parts{};
+  parts.wYear = year;
+  parts.wMonth = month;
+  parts.wDay = day;
+  parts.wHour = hour;
+  parts.wMinute = minute;
+  return parts;
+}
+
+// The same two instants in every zone: 1 July 2026 and 15 January 2026, 12:00 UTC. Each
+// zone's wall times and offsets are written out by hand.
+struct ZoneRow {
+  const char* zone;
+  const wchar_t* july_local;     // 2026-07-01T12:00:00Z on the zone's clock
+  const wchar_t* january_local;  // 2026-01-15T12:00:00Z on the zone's clock
+  int standard_minutes;          // east of UTC
+  int daylight_minutes;
+};
+constexpr ZoneRow kZoneRows[] = {
+    {"UTC", L"2026-07-01T12:00:00", L"2026-01-15T12:00:00", 0, 0},
+    {"America/Los_Angeles", L"2026-07-01T05:00:00", L"2026-01-15T04:00:00", -480, -420},
+    {"Europe/Madrid", L"2026-07-01T14:00:00", L"2026-01-15T13:00:00", 60, 120},
+    {"Pacific/Auckland", L"2026-07-02T00:00:00", L"2026-01-16T01:00:00", 720, 780},
+};
+
+TEST(ZoneConversion, UtcTimesTakeTheOffsetInForceAtTheirDate) {
+  const ZoneRow* row = testing::RowForZone(kZoneRows);
+  ASSERT_NE(row, nullptr) << "no expected values for zone " << testing::TestZone();
+  EXPECT_EQ(FormatDate(UtcToLocalDate(SystemTimeOf(2026, 7, 1, 12, 0))), row->july_local);
+  EXPECT_EQ(FormatDate(UtcToLocalDate(SystemTimeOf(2026, 1, 15, 12, 0))), row->january_local);
+  EXPECT_EQ(UtcToLocalDate(SystemTimeOf(2026, 13, 1, 12, 0)).status, DateStatus::kInvalid);
+}
+
+TEST(ZoneConversion, LocalFileTimesBecomeUtcWithTheOffsetInForceAtTheirDate) {
+  const ZoneRow* row = testing::RowForZone(kZoneRows);
+  ASSERT_NE(row, nullptr) << "no expected values for zone " << testing::TestZone();
+  // The zone's wall times of the two instants, given as the SDK gives a local FILETIME.
+  const auto local_filetime = [](const wchar_t* text) {
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+    EXPECT_EQ(std::swscanf(text, L"%d-%d-%dT%d:%d:%d", &y, &mo, &d, &h, &mi, &s), 6);
+    return FileTimeOf(static_cast<WORD>(y), static_cast<WORD>(mo), static_cast<WORD>(d),
+                      static_cast<WORD>(h), static_cast<WORD>(mi), static_cast<WORD>(s));
+  };
+  EXPECT_EQ(FormatDate(LocalFileTimeToUtcDate(local_filetime(row->july_local))),
+            L"2026-07-01T12:00:00");
+  EXPECT_EQ(FormatDate(LocalFileTimeToUtcDate(local_filetime(row->january_local))),
+            L"2026-01-15T12:00:00");
+  EXPECT_EQ(LocalFileTimeToUtcDate(FILETIME{0xFFFFFFFF, 0x7FFFFFFF}).status,
+            DateStatus::kInvalid);  // year 30828
+}
+
+TEST(ZoneConversion, FileTimesTakeTheOffsetInForceNow) {
+  const ZoneRow* row = testing::RowForZone(kZoneRows);
+  ASSERT_NE(row, nullptr) << "no expected values for zone " << testing::TestZone();
+  // FileTimeToLocalFileTime shifts every time by today's offset (it serves "now").
+  TIME_ZONE_INFORMATION zone{};
+  const bool daylight_now = ::GetTimeZoneInformation(&zone) == TIME_ZONE_ID_DAYLIGHT;
+  const int minutes = daylight_now ? row->daylight_minutes : row->standard_minutes;
+  for (const FILETIME utc : {FileTimeOf(2026, 7, 1, 12, 0, 0), FileTimeOf(2026, 1, 15, 12, 0, 0)}) {
+    const std::uint64_t ticks = (std::uint64_t{utc.dwHighDateTime} << 32) | utc.dwLowDateTime;
+    const std::uint64_t shifted = ticks + static_cast<std::int64_t>(minutes) * 600000000LL;
+    const FILETIME expected_time{static_cast<DWORD>(shifted), static_cast<DWORD>(shifted >> 32)};
+    SYSTEMTIME e{};
+    ASSERT_TRUE(::FileTimeToSystemTime(&expected_time, &e));
+    wchar_t expected[32];
+    std::swprintf(expected, 32, L"%04u-%02u-%02uT%02u:%02u:%02u", e.wYear, e.wMonth, e.wDay,
+                  e.wHour, e.wMinute, e.wSecond);
+    EXPECT_EQ(FormatDate(FileTimeToDate(utc)), expected);
+  }
 }
 
 }  // namespace

@@ -2,19 +2,21 @@
 // the same system DLLs, a COM apartment, a WinHTTP session and a CryptoAPI context.
 // The yardstick of the run-cost measurement (bench/run_cost.py).
 #include <windows.h>
+// The headers below need the types of <windows.h>.
 #include <objbase.h>
 #include <shlwapi.h>
 #include <wincrypt.h>
 #include <winhttp.h>
 
-#include "support/Unique.h"
+#include "support/Scoped.h"
 
 int wmain() {
-  const HRESULT com = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  const zentrak::ScopedComApartment com(::CoInitializeEx(nullptr, COINIT_MULTITHREADED));
   {
-    const zentrak::UniqueWinHttpHandle session(::WinHttpOpen(
-        L"baseline", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
-    zentrak::UniqueCryptProv provider;
+    const zentrak::ScopedWinHttpHandle session(
+        ::WinHttpOpen(L"baseline", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+                      WINHTTP_NO_PROXY_BYPASS, 0));
+    zentrak::ScopedCryptProv provider;
     ::CryptAcquireContextW(provider.put(), nullptr, nullptr, PROV_RSA_FULL,
                            CRYPT_VERIFYCONTEXT | CRYPT_MACHINE_KEYSET);
     // Touch the shell and version libraries the program imports.
@@ -22,6 +24,5 @@ int wmain() {
     DWORD ignored = 0;
     (void)::GetFileVersionInfoSizeW(L"kernel32.dll", &ignored);
   }
-  if (SUCCEEDED(com)) ::CoUninitialize();
   return 0;
 }

@@ -8,6 +8,7 @@
 // terminated and the exit-code file says "timeout". Two more lines follow the code:
 // "elapsed_us=" (from process creation to its end) and "peak_working_set=" (bytes).
 #include <windows.h>
+// The headers below need the types of <windows.h>.
 #include <psapi.h>
 
 #include <cstdio>
@@ -15,14 +16,14 @@
 #include <string>
 #include <vector>
 
-#include "support/Unique.h"
+#include "support/Scoped.h"
 
 namespace {
 
 std::wstring FromUtf8(const std::string& text) {
   if (text.empty()) return {};
-  const int n = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0);
+  const int n =
+      ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   std::wstring out(static_cast<std::size_t>(n), L'\0');
   ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
   return out;
@@ -62,8 +63,8 @@ int wmain(int argc, wchar_t** argv) {
     WriteResult(result_path, "notstarted " + std::to_string(::GetLastError()));
     return 3;
   }
-  const zentrak::UniqueHandle thread(process.hThread);
-  const zentrak::UniqueHandle child(process.hProcess);
+  const zentrak::ScopedHandle thread(process.hThread);
+  const zentrak::ScopedHandle child(process.hProcess);
   // The peak working set is sampled while the program runs: once it has ended, Wine
   // no longer reports it.
   std::size_t peak = 0;

@@ -58,19 +58,21 @@ int main(int argc, char** argv) {
   wchar_t temp[MAX_PATH] = {};
   ::GetTempPathW(MAX_PATH, temp);
   const std::wstring fixture = std::wstring(temp) + L"zentrak-hostsdk-bench.json";
-  const double now = hostsdk::Now().value;
+  const double now = hostsdk::LocalNow().value;
   if (!WriteFixture(fixture, entries, now)) return 1;
   ::SetEnvironmentVariableW(L"TESSEL_STANDIN_FIXTURE", fixture.c_str());
   ::_wputenv_s(L"TESSEL_STANDIN_FIXTURE", fixture.c_str());
   ::SetEnvironmentVariableW(L"TESSEL_STANDIN_JOURNAL", nullptr);
 
-  HKEY key = nullptr;
   const std::wstring folder = ProgramFolder();
-  ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, setup::kSetupKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                    &key, nullptr);
-  ::RegSetValueExW(key, setup::kPathValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
-                   static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
-  ::RegCloseKey(key);
+  {
+    ScopedRegKey key;
+    ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, setup::kSetupKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                      key.put(), nullptr);
+    ::RegSetValueExW(key.get(), setup::kPathValue, 0, REG_SZ,
+                     reinterpret_cast<const BYTE*>(folder.c_str()),
+                     static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
+  }
 
   const hostsdk::SdkActivationContext* context = hostsdk::GetActivationContext();
   if (context == nullptr) return 1;

@@ -20,7 +20,7 @@ using testing::SdkSuite;
 constexpr double kSecond = 1.0 / 86400;
 
 // Now to the whole second, as a local OLE date.
-double NowSeconds() { return std::round(Now().value * 86400) / 86400; }
+double NowSeconds() { return std::round(LocalNow().value * 86400) / 86400; }
 
 struct Entry {
   std::int32_t event_id;

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/Scoped.h"
 #include "support/SetupRegistry.h"
 #include "support/Text.h"
 
@@ -80,18 +81,17 @@ std::wstring ProgramFolder() {
 }
 
 void SetSetupPath(const std::wstring* folder) {
-  HKEY key = nullptr;
+  ScopedRegKey key;
   ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, setup::kSetupKey, 0, nullptr, 0, KEY_ALL_ACCESS,
-                              nullptr, &key, nullptr),
+                              nullptr, key.put(), nullptr),
             ERROR_SUCCESS);
   if (folder != nullptr) {
-    ::RegSetValueExW(key, setup::kPathValue, 0, REG_SZ,
+    ::RegSetValueExW(key.get(), setup::kPathValue, 0, REG_SZ,
                      reinterpret_cast<const BYTE*>(folder->c_str()),
                      static_cast<DWORD>((folder->size() + 1) * sizeof(wchar_t)));
   } else {
-    ::RegDeleteValueW(key, setup::kPathValue);
+    ::RegDeleteValueW(key.get(), setup::kPathValue);
   }
-  ::RegCloseKey(key);
 }
 
 SdkSuite::SdkSuite(const std::string& name, const std::string& fixture_json) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "SdkFixture.h"
+#include "TestZone.h"
 #include "hostsdk/ConfigItems.h"
 #include "hostsdk/HostSdk.h"
 
@@ -39,6 +40,19 @@ std::uint64_t InstallationFileTime() {
   ::SystemTimeToFileTime(&parts, &time);
   return (std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
 }
+
+// The fixture's installation time in UTC, by zone: 26 March 2018 is summer time in Los
+// Angeles (-7) and Madrid (+2, since the 25th) and still summer time in Auckland (+13).
+struct InstallationRow {
+  const char* zone;
+  const wchar_t* utc_text;
+};
+constexpr InstallationRow kInstallationRows[] = {
+    {"UTC", L"2018-03-26T12:05:07"},
+    {"America/Los_Angeles", L"2018-03-26T19:05:07"},
+    {"Europe/Madrid", L"2018-03-26T10:05:07"},
+    {"Pacific/Auckland", L"2018-03-25T23:05:07"},
+};
 
 std::string SessionFixture() {
   return "{\"config\":{\"" + ItemKey(item::kProxyServer) + "\":\"proxy.example:8080\",\"" +
@@ -145,16 +159,10 @@ TEST_F(SdkSession, InstallationTimeAsDateAndAsText) {
   EXPECT_TRUE(date.valid());
   EXPECT_NEAR(date.value, expected_date, 1e-9) << "the local installation time";
 
-  // The text takes the local time for UTC and shifts it once more.
-  FILETIME shifted{};
-  ::FileTimeToLocalFileTime(&given, &shifted);
-  SYSTEMTIME shifted_parts{};
-  ::FileTimeToSystemTime(&shifted, &shifted_parts);
-  wchar_t expected_text[32];
-  std::swprintf(expected_text, 32, L"%04u-%02u-%02uT%02u:%02u:%02u", shifted_parts.wYear,
-                shifted_parts.wMonth, shifted_parts.wDay, shifted_parts.wHour,
-                shifted_parts.wMinute, shifted_parts.wSecond);
-  EXPECT_EQ(session.InstallationDateText(), expected_text);
+  // The text is the installation time in UTC, with the offset in force on that date.
+  const InstallationRow* row = zentrak::testing::RowForZone(kInstallationRows);
+  ASSERT_NE(row, nullptr) << "no expected values for zone " << zentrak::testing::TestZone();
+  EXPECT_EQ(session.InstallationDateText(), row->utc_text);
 }
 
 TEST_F(SdkSession, AProgIdWithoutObjectGivesAnEmptyPointer) {

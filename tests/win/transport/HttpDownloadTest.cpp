@@ -34,7 +34,7 @@ class Download : public ::testing::Test {
  protected:
   Download() : folder_(L"download") { destination_ = folder_.File(L"config.json"); }
   void SetUp() override {
-    if (testing::ServersFolder().empty()) GTEST_SKIP() << "servers.sh did not run";
+    ASSERT_FALSE(testing::ServersFolder().empty()) << "servers.sh did not run";
   }
   bool Get(const std::wstring& url, const ProxySettings& proxy = {}) {
     return DownloadFile(url, destination_, proxy, kUserAgent);

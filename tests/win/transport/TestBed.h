@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "support/Scoped.h"
 #include "support/Text.h"
 #include "transport/CommsClient.h"
 
@@ -191,21 +192,18 @@ class AgentRegistry {
   AgentRegistry& operator=(const AgentRegistry&) = delete;
 
   void CreateKey() {
-    HKEY key = nullptr;
+    ScopedRegKey key;
     ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, transport::kAgentKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS,
-                      nullptr, &key, nullptr);
-    if (key != nullptr) ::RegCloseKey(key);
+                      nullptr, key.put(), nullptr);
   }
   bool Set(DWORD type, const void* data, DWORD size) {
-    HKEY key = nullptr;
+    ScopedRegKey key;
     if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, transport::kAgentKeyPath, 0, nullptr, 0,
-                          KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+                          KEY_ALL_ACCESS, nullptr, key.put(), nullptr) != ERROR_SUCCESS) {
       return false;
     }
-    const LONG status = ::RegSetValueExW(key, transport::kAgentValueName, 0, type,
-                                         static_cast<const BYTE*>(data), size);
-    ::RegCloseKey(key);
-    return status == ERROR_SUCCESS;
+    return ::RegSetValueExW(key.get(), transport::kAgentValueName, 0, type,
+                            static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
   }
   bool SetText(const std::wstring& text, bool terminated = true) {
     return Set(REG_SZ, text.c_str(),

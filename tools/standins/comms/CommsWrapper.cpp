@@ -55,6 +55,28 @@ bool FailRequested(const std::wstring& operation, int call = 0) {
 
 bool DeliveryMode() { return Environment(L"ZENTRAK_COMMS_DELIVER") == L"1"; }
 
+// ZENTRAK_COMMS_HOLD: comma-separated "Operation=ms" or "Operation:N=ms" (the N-th call of
+// the operation in this process, from 1): that call waits so long before it returns,
+// after its work is done, so that a test can end the process at that moment.
+DWORD HoldRequested(const std::wstring& operation, int call) {
+  const std::wstring list = Environment(L"ZENTRAK_COMMS_HOLD");
+  std::size_t start = 0;
+  while (start <= list.size()) {
+    std::size_t end = list.find(L',', start);
+    if (end == std::wstring::npos) end = list.size();
+    const std::wstring entry = list.substr(start, end - start);
+    const std::size_t equals = entry.find(L'=');
+    if (equals != std::wstring::npos) {
+      const std::wstring name = entry.substr(0, equals);
+      if (name == operation || name == operation + L":" + std::to_wstring(call)) {
+        return static_cast<DWORD>(std::wcstoul(entry.c_str() + equals + 1, nullptr, 10));
+      }
+    }
+    start = end + 1;
+  }
+  return 0;
+}
+
 // ---------------------------------------------------------------- journal
 
 std::string Utf8(const std::wstring& text) {
@@ -150,6 +172,20 @@ void CheckProxy(Line& line, const ProxyRecord* proxy) {
                         ",\"password\":" + JsonText(proxy->password) + "}");
   if (proxy->size != 16) line.Error("ProxyRecord size is not 16");
   if (proxy->server == nullptr || *proxy->server == L'\0') line.Error("proxy server is empty");
+}
+
+// Holds the calling operation when ZENTRAK_COMMS_HOLD asks for it; the journal says so
+// first, so that a test sees the moment has come.
+void Hold(const char* operation, int call) {
+  const std::wstring name(operation, operation + std::strlen(operation));
+  const DWORD ms = HoldRequested(name, call);
+  if (ms == 0) return;
+  Line line("Hold");
+  line.Add("operation", JsonString(name));
+  line.Number("nth", call);  // "call" names the line's own kind
+  line.Number("ms", ms);
+  line.Write(true);
+  ::Sleep(ms);
 }
 
 // ---------------------------------------------------------------- delivery
@@ -319,6 +355,8 @@ class TransferChannel final {
       }
     }
     line.Write(ok);
+    static int calls = 0;
+    Hold("TransferFile", ++calls);
     return ok ? 1 : 0;
   }
 
@@ -399,6 +437,8 @@ class TrackRequest final {
       line.Add("delivery", JsonString(std::wstring(outcome.begin(), outcome.end())));
     }
     line.Write(ok);
+    static int calls = 0;
+    Hold("SendTrack", ++calls);
     return ok ? 1 : 0;
   }
 
@@ -447,6 +487,8 @@ class CommsUtil final {
     delete channel;
     const bool ok = !FailRequested(L"CloseChannel");
     line.Write(ok);
+    static int calls = 0;
+    Hold("CloseChannel", ++calls);
     return ok ? 1 : 0;
   }
   virtual void Slot4() { Unexpected(4); }

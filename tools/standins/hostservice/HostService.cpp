@@ -3,6 +3,8 @@
 // (installed, started, paused, stopped or removed through the service manager).
 #include <windows.h>
 
+#include <string>
+
 namespace {
 
 constexpr wchar_t kServiceName[] = L"VelkorServiceMain";
@@ -53,7 +55,7 @@ void WINAPI ServiceMain(DWORD, LPWSTR*) {
 }  // namespace
 
 int wmain() {
-  wchar_t name[] = L"VelkorServiceMain";
-  const SERVICE_TABLE_ENTRYW table[] = {{name, &ServiceMain}, {nullptr, nullptr}};
+  std::wstring name = kServiceName;  // the table takes a writable text
+  const SERVICE_TABLE_ENTRYW table[] = {{name.data(), &ServiceMain}, {nullptr, nullptr}};
   return ::StartServiceCtrlDispatcherW(table) ? 0 : 1;
 }

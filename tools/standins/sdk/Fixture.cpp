@@ -8,7 +8,7 @@
 #include <stdexcept>
 
 #include "Json.h"
-#include "support/Text.h"
+#include "Text.h"
 
 namespace standin {
 namespace {
@@ -510,14 +510,14 @@ bool FaultRule::Matches(const Subject& subject) const noexcept {
   if (entry >= 0 && subject.entry != entry) return false;
   if (!match_text) return true;
   if (match_number && subject.number) return *match_number == *subject.number;
-  return !subject.text.empty() && zentrak::text::EqualsIgnoreCase(*match_text, subject.text);
+  return !subject.text.empty() && EqualsIgnoreCase(*match_text, subject.text);
 }
 
 Fixture::Fixture() : licences(std::make_shared<const MapData>()) {}
 
 bool Fixture::IsMissing(std::wstring_view progid) const noexcept {
   for (const std::wstring& name : missing_progids) {
-    if (zentrak::text::EqualsIgnoreCase(name, progid)) return true;
+    if (EqualsIgnoreCase(name, progid)) return true;
   }
   return false;
 }

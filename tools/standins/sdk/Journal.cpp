@@ -6,17 +6,14 @@
 #include <cstdio>
 
 #include "Fixture.h"
-#include "support/Text.h"
+#include "Text.h"
 
 namespace standin {
 namespace {
 
 constexpr std::size_t kFlushSize = 64 * 1024;
 
-std::string Escaped(std::wstring_view text) {
-  return zentrak::text::ToUtf8(
-      zentrak::text::JsonEscape(text, zentrak::text::JsonEscapeNonLatin1::kNo));
-}
+std::string Escaped(std::wstring_view text) { return JsonEscaped(text); }
 
 std::string RealJson(double value) {
   if (!std::isfinite(value)) return "null";

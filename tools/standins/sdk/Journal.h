@@ -14,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-#include "support/Unique.h"
+#include "support/Scoped.h"
 
 namespace standin {
 
@@ -67,7 +67,7 @@ class Journal {
 
   std::mutex mutex_;
   std::wstring path_;
-  zentrak::UniqueHandle file_;
+  zentrak::ScopedHandle file_;
   std::string buffer_;
   std::atomic<bool> enabled_{false};
 };

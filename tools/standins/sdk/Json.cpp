@@ -1,9 +1,9 @@
 #include "Json.h"
 
-#include "support/Text.h"
-
 #include <cstdint>
 #include <string>
+
+#include "Text.h"
 
 namespace standin::json {
 namespace {
@@ -217,7 +217,7 @@ class Parser {
       }
     }
     if (cp >= 0xD800 && cp <= 0xDFFF) cp = 0xFFFD;  // unpaired surrogate
-    zentrak::text::AppendUtf8(out, cp);
+    AppendUtf8(out, cp);
   }
 
   void ParseString(std::string& out) {

@@ -10,7 +10,7 @@
 
 #include "Objects.h"
 #include "Session.h"
-#include "support/Unique.h"
+#include "support/Scoped.h"
 
 namespace standin {
 namespace {
@@ -96,13 +96,13 @@ __declspec(dllexport) HRESULT STDAPICALLTYPE DllCanUnloadNow() {
 
 // HKLM\Software\Classes\CLSID\{...}\InprocServer32: this file, threading model "Both".
 __declspec(dllexport) HRESULT STDAPICALLTYPE DllRegisterServer() {
-  zentrak::UniqueRegKey server;
+  zentrak::ScopedRegKey server;
   const std::wstring key = std::wstring(standin::kClassKey) + L"\\InprocServer32";
   if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
                         server.put(), nullptr) != ERROR_SUCCESS) {
     return SELFREG_E_CLASS;
   }
-  zentrak::UniqueRegKey cls;
+  zentrak::ScopedRegKey cls;
   if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, standin::kClassKey, 0, KEY_SET_VALUE, cls.put()) !=
           ERROR_SUCCESS ||
       !standin::SetText(cls.get(), nullptr, L"Tessel host entry (stand-in)") ||

@@ -2,12 +2,11 @@
 
 #include <cstdio>
 
-#include "support/Text.h"
+#include "Text.h"
 
 namespace standin {
 namespace {
 
-using zentrak::text::EqualsIgnoreCase;
 using Type = ValueSpec::Type;
 
 std::wstring_view View(BSTR text) noexcept { return {text ? text : L"", ::SysStringLen(text)}; }
@@ -34,8 +33,9 @@ bool ToUnsigned(const VARIANT& value, ULONG& number) {
     number = value.ulVal;
     return true;
   }
-  UniqueVariant changed;
-  const HRESULT hr = ::VariantChangeType(changed.Receive(), const_cast<VARIANT*>(&value), 0, VT_UI4);
+  zentrak::ScopedVariant changed;
+  const HRESULT hr =
+      ::VariantChangeType(changed.Receive(), const_cast<VARIANT*>(&value), 0, VT_UI4);
   if (FAILED(hr)) return false;
   number = changed.get().ulVal;
   return true;
@@ -206,9 +206,32 @@ HRESULT Call::Finish(HRESULT hr) {
   return hr;
 }
 
+// ---- What the program sends
+
+namespace {
+
+// An argument the SDK does not take in that form: an "error" line in the journal, so
+// that a scenario sees the program sent what the real SDK would refuse or misread.
+void ExpectSent(const char* call, const char* argument, bool as_expected, const VARIANT& sent) {
+  if (as_expected) return;
+  JournalLine line("event", "error");
+  // "about", not "call": the line is no call line of its own.
+  line.Ascii("about", call).Ascii("argument", argument).Variant("sent", sent);
+  Session::Instance().Write(std::move(line).Finish());
+}
+
+bool IsUi4(const VARIANT& v, std::optional<ULONG> value = std::nullopt) {
+  return v.vt == VT_UI4 && (!value || v.ulVal == *value);
+}
+
+bool IsObject(const VARIANT& v) { return v.vt == VT_DISPATCH && v.pdispVal != nullptr; }
+
+}  // namespace
+
 // ---- HostEntry
 
 HRESULT HostEntry::Initialize(VARIANT data) {
+  ExpectSent("HostEntry.1", "data", data.vt == (VT_ARRAY | VT_UI1) && data.parray != nullptr, data);
   Call call(*fixture_, Method::kHostEntry1);
   if (JournalLine* line = call.line()) {
     line->Integer("data_vt", data.vt);
@@ -264,6 +287,12 @@ HRESULT HostEntry::Make(std::wstring_view name, VARIANT& object) const {
 // ---- Configuration
 
 HRESULT Configuration::GetItem(long reserved, long item, VARIANT* value) {
+  if (reserved != 0) {
+    VARIANT sent;
+    sent.vt = VT_I4;
+    sent.lVal = reserved;
+    ExpectSent("Configuration.3", "reserved", false, sent);
+  }
   const auto id = static_cast<std::uint32_t>(item);
   Call call(*fixture_, Method::kConfiguration3, Subject{{}, id, -1});
   JournalLine* line = call.line();
@@ -289,6 +318,7 @@ HRESULT Configuration::GetItem(long reserved, long item, VARIANT* value) {
 // ---- License
 
 HRESULT License::GetLicenses(VARIANT filter, VARIANT* licences) {
+  ExpectSent("License.3", "filter", filter.vt == VT_EMPTY, filter);
   Call call(*fixture_, Method::kLicense3);
   JournalLine* line = call.line();
   if (line) line->Variant("filter", filter);
@@ -309,6 +339,7 @@ HRESULT License::GetLicenses(VARIANT filter, VARIANT* licences) {
 // ---- Reports
 
 HRESULT Reports::Query(VARIANT action, VARIANT* result) {
+  ExpectSent("Reports.1", "query", IsObject(action), action);
   Call call(*fixture_, Method::kReports1);
   if (JournalLine* line = call.line()) {
     line->Variant("query", action);
@@ -324,6 +355,8 @@ HRESULT Reports::Query(VARIANT action, VARIANT* result) {
 }
 
 HRESULT Reports::GetPage(VARIANT first, VARIANT count, tessel::IList** page) {
+  ExpectSent("Reports.4", "first", IsUi4(first), first);
+  ExpectSent("Reports.4", "count", IsUi4(count, 50), count);
   ULONG from = 0;
   ULONG most = 0;
   const bool numbers = ToUnsigned(first, from) && ToUnsigned(count, most);
@@ -347,10 +380,17 @@ HRESULT Reports::GetPage(VARIANT first, VARIANT count, tessel::IList** page) {
 
 HRESULT ExtendedAction::SetProperty(BSTR name, VARIANT value) {
   const std::wstring_view key = View(name);
+  if (key == L"Action") {
+    ExpectSent("ExtendedAction.7", "Action", IsUi4(value, 3), value);
+  } else if (key == L"DateFilter") {
+    ExpectSent("ExtendedAction.7", "DateFilter", IsObject(value), value);
+  } else {
+    ExpectSent("ExtendedAction.7", "name", false, value);
+  }
   Call call(*fixture_, Method::kExtendedAction7, Subject{key, std::nullopt, -1});
   if (JournalLine* line = call.line()) line->Text("name", key).Variant("value", value);
   if (call.Skipped()) return call.Finish(S_OK);
-  UniqueVariant copy;
+  zentrak::ScopedVariant copy;
   const HRESULT copied = ::VariantCopy(copy.Receive(), const_cast<VARIANT*>(&value));
   if (FAILED(copied)) return call.Finish(copied);
   for (auto& [property, stored] : properties_) {
@@ -372,11 +412,15 @@ std::optional<VARIANT> ExtendedAction::Property(std::wstring_view name) const no
 
 // ---- DateTimeFilterObject
 
-HRESULT DateTimeFilterObject::Set(Method method, const VARIANT& value, UniqueVariant& bound) {
+HRESULT DateTimeFilterObject::Set(Method method, const VARIANT& value,
+                                  zentrak::ScopedVariant& bound) {
+  ExpectSent(method == Method::kDateTimeFilterObject20 ? "DateTimeFilterObject.20"
+                                                       : "DateTimeFilterObject.21",
+             "date", value.vt == VT_R8, value);
   Call call(*fixture_, method);
   if (JournalLine* line = call.line()) line->Variant("value", value);
   if (call.Skipped()) return call.Finish(S_OK);
-  UniqueVariant copy;
+  zentrak::ScopedVariant copy;
   const HRESULT copied = ::VariantCopy(copy.Receive(), const_cast<VARIANT*>(&value));
   if (SUCCEEDED(copied)) bound = std::move(copy);
   return call.Finish(copied);
@@ -541,7 +585,8 @@ HRESULT LicenceMap::GetValueAt(long index, VARIANT* value) {
 }
 
 HRESULT LicenceMap::GetValue(VARIANT key, VARIANT* value) {
-  UniqueVariant changed;  // the key as text, when it came as another type
+  ExpectSent("LicenceMap.12", "key", key.vt == VT_BSTR, key);
+  zentrak::ScopedVariant changed;  // the key as text, when it came as another type
   const HRESULT as_text =
       key.vt == VT_BSTR ? S_OK : ::VariantChangeType(changed.Receive(), &key, 0, VT_BSTR);
   const std::wstring_view name =

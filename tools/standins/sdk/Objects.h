@@ -17,12 +17,10 @@
 #include "Journal.h"
 #include "SdkInterfaces.h"
 #include "Session.h"
+#include "support/Scoped.h"
 #include "support/ScopedVariant.h"
-#include "support/Unique.h"
 
 namespace standin {
-
-using UniqueVariant = zentrak::ScopedVariant;
 
 // The stand-in's own interface identifiers: they hand out the object itself, so that a
 // query object or date filter the program passes back can be read.
@@ -210,7 +208,7 @@ class ExtendedAction final : public ComObject<ExtendedAction, tessel::IExtendedA
   [[nodiscard]] std::optional<VARIANT> Property(std::wstring_view name) const noexcept;
 
  private:
-  std::vector<std::pair<std::wstring, UniqueVariant>> properties_;
+  std::vector<std::pair<std::wstring, zentrak::ScopedVariant>> properties_;
 };
 
 class DateTimeFilterObject final : public ComObject<DateTimeFilterObject, tessel::IDateTimeFilter> {
@@ -247,10 +245,10 @@ class DateTimeFilterObject final : public ComObject<DateTimeFilterObject, tessel
   [[nodiscard]] VARIANT end() const noexcept { return end_.get(); }
 
  private:
-  HRESULT Set(Method method, const VARIANT& value, UniqueVariant& bound);
+  HRESULT Set(Method method, const VARIANT& value, zentrak::ScopedVariant& bound);
 
-  UniqueVariant start_;
-  UniqueVariant end_;
+  zentrak::ScopedVariant start_;
+  zentrak::ScopedVariant end_;
 };
 
 class List final : public ComObject<List, tessel::IList> {

@@ -7,7 +7,7 @@ namespace {
 
 // The whole file; false when it cannot be read.
 bool ReadFile(const std::wstring& path, std::string& contents) {
-  zentrak::UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
+  zentrak::ScopedHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
                                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   LARGE_INTEGER size{};

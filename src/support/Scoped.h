@@ -3,27 +3,30 @@
 #pragma once
 
 #include <windows.h>
+// The headers below need the types of <windows.h>.
+#include <objbase.h>
 #include <wincrypt.h>
 #include <winhttp.h>
 #include <winsvc.h>
 
+#include <cstdio>
 #include <utility>
 
 namespace zentrak {
 
 template <typename Traits>
-class UniqueAny {
+class ScopedAny {
  public:
   using Value = typename Traits::Value;
 
-  UniqueAny() noexcept : value_(Traits::Invalid()) {}
-  explicit UniqueAny(Value value) noexcept : value_(value) {}
-  ~UniqueAny() { reset(); }
+  ScopedAny() noexcept : value_(Traits::Invalid()) {}
+  explicit ScopedAny(Value value) noexcept : value_(value) {}
+  ~ScopedAny() { reset(); }
 
-  UniqueAny(const UniqueAny&) = delete;
-  UniqueAny& operator=(const UniqueAny&) = delete;
-  UniqueAny(UniqueAny&& other) noexcept : value_(other.release()) {}
-  UniqueAny& operator=(UniqueAny&& other) noexcept {
+  ScopedAny(const ScopedAny&) = delete;
+  ScopedAny& operator=(const ScopedAny&) = delete;
+  ScopedAny(ScopedAny&& other) noexcept : value_(other.release()) {}
+  ScopedAny& operator=(ScopedAny&& other) noexcept {
     if (this != &other) reset(other.release());
     return *this;
   }
@@ -107,6 +110,29 @@ struct CryptKey {
   static void Close(Value v) noexcept { ::CryptDestroyKey(v); }
 };
 
+struct ActCtxCookie {
+  using Value = ULONG_PTR;
+  static Value Invalid() noexcept { return 0; }
+  static bool IsValid(Value v) noexcept { return v != 0; }
+  static void Close(Value v) noexcept { ::DeactivateActCtx(0, v); }
+};
+
+// The thread's COM apartment, held as the HRESULT that entering it gave: left only when
+// entering succeeded.
+struct ComApartment {
+  using Value = HRESULT;
+  static Value Invalid() noexcept { return E_FAIL; }
+  static bool IsValid(Value v) noexcept { return SUCCEEDED(v); }
+  static void Close(Value) noexcept { ::CoUninitialize(); }
+};
+
+struct File {
+  using Value = std::FILE*;
+  static Value Invalid() noexcept { return nullptr; }
+  static bool IsValid(Value v) noexcept { return v != nullptr; }
+  static void Close(Value v) noexcept { std::fclose(v); }
+};
+
 struct ActCtx {
   using Value = HANDLE;
   static Value Invalid() noexcept { return INVALID_HANDLE_VALUE; }
@@ -116,14 +142,17 @@ struct ActCtx {
 
 }  // namespace traits
 
-using UniqueHandle = UniqueAny<traits::Handle>;  // processes, mutexes, files, events
-using UniqueRegKey = UniqueAny<traits::RegKey>;
-using UniqueServiceHandle = UniqueAny<traits::ServiceHandle>;
-using UniqueWinHttpHandle = UniqueAny<traits::WinHttpHandle>;
-using UniqueModule = UniqueAny<traits::Module>;
-using UniqueCryptProv = UniqueAny<traits::CryptProv>;
-using UniqueCryptHash = UniqueAny<traits::CryptHash>;
-using UniqueCryptKey = UniqueAny<traits::CryptKey>;
-using UniqueActCtx = UniqueAny<traits::ActCtx>;
+using ScopedHandle = ScopedAny<traits::Handle>;  // processes, mutexes, files, events
+using ScopedRegKey = ScopedAny<traits::RegKey>;
+using ScopedServiceHandle = ScopedAny<traits::ServiceHandle>;
+using ScopedWinHttpHandle = ScopedAny<traits::WinHttpHandle>;
+using ScopedModule = ScopedAny<traits::Module>;
+using ScopedCryptProv = ScopedAny<traits::CryptProv>;
+using ScopedCryptHash = ScopedAny<traits::CryptHash>;
+using ScopedCryptKey = ScopedAny<traits::CryptKey>;
+using ScopedActCtx = ScopedAny<traits::ActCtx>;
+using ScopedFile = ScopedAny<traits::File>;                  // C streams
+using ScopedActCtxCookie = ScopedAny<traits::ActCtxCookie>;  // an activation, deactivated
+using ScopedComApartment = ScopedAny<traits::ComApartment>;
 
 }  // namespace zentrak

@@ -1,0 +1,11 @@
+#!/bin/sh
+# Runs one scenario file in a network namespace and a Wine prefix of its own, so that
+# files can run side by side: the collectors listen on the build's fixed loopback
+# addresses, and each prefix has its own wineserver, registry and host service.
+# Usage: lane.sh PREFIX FILE [pytest arguments]
+set -eu
+prefix=$1
+shift
+exec unshare --net /bin/sh -c \
+  'ip link set lo up && ZENTRAK_E2E_PREFIX="$0" exec /usr/bin/python3 -m pytest -q -p no:cacheprovider "$@"' \
+  "$prefix" "$@"
