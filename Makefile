@@ -1,16 +1,26 @@
 # The two commands of the README, and a few more for development. Every target first
 # runs the bootstrap, which installs what is missing (a second when all is there).
+#
+# Two cross builds of the same sources: `cross` (i686) is the product, Zentrak.exe;
+# `cross-x64` is the x86-64 test build, for machines whose kernel runs no i386 code. The
+# Windows-side suite runs on the one this machine can run (scripts/windows-arch.sh);
+# WINDOWS_ARCH=x86 or WINDOWS_ARCH=x64 forces one.
 
 CMAKE ?= cmake
 CTEST ?= ctest
-PREFIX_DIR := build/cross/wineprefix
+WINDOWS_ARCH ?=
+export CMAKE CTEST WINDOWS_ARCH
 
-.PHONY: all bootstrap build native native-asan cross fuzz-build test demo bench fuzz lint clean
+.PHONY: all bootstrap windows-arch build native native-asan cross cross-x64 fuzz-build test demo bench fuzz lint clean
 
 all: build
 
 bootstrap:
 	@scripts/bootstrap.sh
+
+# Stops at once when a forced WINDOWS_ARCH cannot run here.
+windows-arch: bootstrap
+	@scripts/windows-arch.sh --check
 
 native: bootstrap
 	$(CMAKE) --preset native >/dev/null
@@ -24,6 +34,10 @@ cross: bootstrap
 	$(CMAKE) --preset cross >/dev/null
 	$(CMAKE) --build --preset cross
 
+cross-x64: bootstrap
+	$(CMAKE) --preset cross-x64 >/dev/null
+	$(CMAKE) --build --preset cross-x64
+
 fuzz-build: bootstrap
 	$(CMAKE) --preset fuzz >/dev/null
 	$(CMAKE) --build --preset fuzz
@@ -31,19 +45,18 @@ fuzz-build: bootstrap
 build: cross
 
 # Every test: the portable core natively (plain and under the sanitizers), the fuzz
-# targets over their corpora, then the Windows-side tests, the core again and the
-# end-to-end scenarios under Wine.
-test: native native-asan fuzz-build cross
+# targets over their corpora, the product file's checks (no Wine), then under Wine the
+# Windows-side tests, the core again and the end-to-end scenarios.
+test: windows-arch native native-asan fuzz-build cross cross-x64
 	$(CTEST) --preset native
 	$(CTEST) --preset native-asan
 	$(CTEST) --preset fuzz
-	@scripts/wine-prefix.sh $(PREFIX_DIR)
-	$(CTEST) --preset cross
+	$(CTEST) --preset cross -L '^product$$'
+	@scripts/windows-suite.sh test
 
-# One run of Zentrak.exe /TestMode against the stand-in suite, and what it did.
-demo: cross
-	@scripts/wine-prefix.sh $(PREFIX_DIR)
-	@/usr/bin/python3 tests/e2e/demo.py --build build/cross
+# Runs of Zentrak.exe /TestMode against the stand-in suite, and what they did.
+demo: windows-arch
+	@scripts/windows-suite.sh demo
 
 # Each fuzz target explores for FUZZ_SECONDS from its seed corpus (kept in fuzz/corpus;
 # what it finds goes to build/fuzz/corpus, crashing inputs to build/fuzz/artifacts).
@@ -69,6 +82,11 @@ bench: bootstrap
 	$(CMAKE) --build --preset bench
 	build/bench/bench/config_parse_bench
 
+# Stops the servers of every prefix the builds made (the shared ones and the scenario
+# files' own), then removes the builds.
 clean:
-	@scripts/wine-prefix.sh $(PREFIX_DIR) stop
+	@for p in build/cross/wineprefix build/cross/e2e-prefixes/*; do \
+	  [ -d "$$p" ] && scripts/wine-prefix.sh --arch x86 "$$p" stop; done; true
+	@for p in build/cross-x64/wineprefix build/cross-x64/e2e-prefixes/*; do \
+	  [ -d "$$p" ] && scripts/wine-prefix.sh --arch x64 "$$p" stop; done; true
 	rm -rf build

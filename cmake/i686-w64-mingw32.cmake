@@ -13,5 +13,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 
-# Test programs run under Wine through CTest.
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# The Windows architecture of this tree, as the Makefile, the test bed and the scripts
+# name it, and the Wine that runs its programs: Debian's wrapper, which starts the i386
+# loader for a win32 prefix.
+set(ZENTRAK_WINDOWS_ARCH x86)
+set(ZENTRAK_WINEARCH win32)
+set(ZENTRAK_WINE_LOADER wine)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${ZENTRAK_WINE_LOADER})

@@ -25,7 +25,11 @@ constexpr WORD kSdkDataId = 102;
 constexpr DWORD kActivationFlags = ACTCTX_FLAG_ASSEMBLY_DIRECTORY_VALID |
                                    ACTCTX_FLAG_RESOURCE_NAME_VALID | ACTCTX_FLAG_HMODULE_VALID;
 static_assert(kActivationFlags == 0x8C);
+#ifdef _WIN64
+static_assert(sizeof(ACTCTXW) == 56, "the 64-bit activation request (x86-64 test build)");
+#else
 static_assert(sizeof(ACTCTXW) == 32, "the 32-bit activation request");
+#endif
 
 std::optional<SdkActivationContext> CreateActivationContext() {
   const auto setup = RegistryKey::Open(HKEY_LOCAL_MACHINE, setup::kSetupKey, KEY_READ);

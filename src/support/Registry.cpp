@@ -20,7 +20,11 @@ bool TypeAccepted(RegType wanted, DWORD stored) noexcept {
 std::optional<RegistryKey> RegistryKey::Open(HKEY root, const wchar_t* path,
                                              REGSAM access) noexcept {
   HKEY key = nullptr;
-  if (::RegOpenKeyExW(root, path, 0, access, &key) != ERROR_SUCCESS) return std::nullopt;
+  // The suite's 32-bit installer writes its values in the 32-bit view; a 64-bit build
+  // (the x86-64 test build) must read them there too, as the 32-bit program does.
+  if (::RegOpenKeyExW(root, path, 0, access | KEY_WOW64_32KEY, &key) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
   return RegistryKey(key);
 }
 

@@ -1,5 +1,6 @@
-// The one registry reader: opens a key with the stated access and reads a value into a
-// buffer of the stated size. A value that does not fit its buffer counts as not read.
+// The one registry reader: opens a key with the stated access, always in the 32-bit view,
+// and reads a value into a buffer of the stated size. A value that does not fit its
+// buffer counts as not read.
 #pragma once
 
 #include <windows.h>

@@ -51,6 +51,18 @@ static_assert(offsetof(ChannelOptions, application_key) == 20 &&
                   offsetof(ChannelOptions, product_code) == 28 &&
                   offsetof(ChannelOptions, application_id) == 32,
               "ChannelOptions fields are 4 bytes each");
+#elif defined(_WIN64)
+// The x86-64 test build: the same declarations in the platform's natural layout.
+static_assert(sizeof(ProxyRecord) == 32, "ProxyRecord is 32 bytes");
+static_assert(offsetof(ProxyRecord, server) == 8 && offsetof(ProxyRecord, user) == 16 &&
+                  offsetof(ProxyRecord, password) == 24,
+              "ProxyRecord pointers are 8 bytes each, after the padded size");
+static_assert(sizeof(ChannelOptions) == 56, "ChannelOptions is 56 bytes");
+static_assert(offsetof(ChannelOptions, application_key) == 24 &&
+                  offsetof(ChannelOptions, application_key_length) == 32 &&
+                  offsetof(ChannelOptions, product_code) == 40 &&
+                  offsetof(ChannelOptions, application_id) == 48,
+              "ChannelOptions pointers are 8 bytes each, on 8-byte boundaries");
 #endif
 
 class TransferChannel {

@@ -2,6 +2,7 @@
 share it, so they run one after another) and a clean suite state for each scenario."""
 
 import os
+import subprocess
 from pathlib import Path
 
 import pytest
@@ -9,26 +10,26 @@ import pytest
 from winebed import REPO, WineBed, readable_trace
 
 
+def default_build() -> Path:
+    """The tree this machine runs the Windows-side suite on (scripts/windows-arch.sh)."""
+    arch = subprocess.run([str(REPO / "scripts" / "windows-arch.sh")], check=True,
+                          capture_output=True, text=True).stdout.strip()
+    return REPO / "build" / ("cross" if arch == "x86" else "cross-x64")
+
+
 @pytest.fixture(scope="session")
 def winebed():
-    """The bed in the build's shared prefix, or in a prefix of this file's own
-    (ZENTRAK_E2E_PREFIX, set by lane.sh), which goes when the file is done."""
-    build = Path(os.environ.get("ZENTRAK_BUILD_DIR", REPO / "build" / "cross"))
+    """The bed of the build ZENTRAK_BUILD_DIR names (or of this machine's default), in the
+    build's shared prefix or in a prefix of this file's own (ZENTRAK_E2E_PREFIX, set by
+    lane.sh), which goes when the file is done."""
+    build = Path(os.environ["ZENTRAK_BUILD_DIR"]) if "ZENTRAK_BUILD_DIR" in os.environ \
+        else default_build()
     own = os.environ.get("ZENTRAK_E2E_PREFIX")
     bed = WineBed(build, Path(own) if own else None)
     bed.set_up()
     yield bed
     if own:
         bed.remove_prefix()
-
-
-@pytest.hookimpl(hookwrapper=True)
-def pytest_runtest_makereport(item, call):
-    outcome = yield
-    report = outcome.get_result()
-    if report.failed and "winebed" in getattr(item, "funcargs", {}):
-        # A failed scenario may have left the host service in any state: ask it again.
-        item.funcargs["winebed"].service_known_running = False
 
 
 @pytest.fixture
@@ -96,11 +97,14 @@ def stand_ins_were_called_rightly(request):
 
 @pytest.hookimpl(hookwrapper=True)
 def pytest_runtest_makereport(item, call):
-    """A failing scenario shows the readable trace of each of its runs."""
+    """A failing scenario shows the readable trace of each of its runs, and the bed asks
+    the host service's state again: the scenario may have left it in any state."""
+    bed = getattr(item, "funcargs", {}).get("winebed")
     if call.when == "call" and call.excinfo is not None:
-        bed = item.funcargs.get("winebed")
         for number, result in enumerate(getattr(bed, "results", []), 1):
             lines = readable_trace(result.traces) or ["(no trace line)"]
             item.add_report_section("call", "Zentrak trace of run %d" % number,
                                     "\n".join(lines))
-    yield
+    outcome = yield
+    if outcome.get_result().failed and bed is not None:
+        bed.service_known_running = False

@@ -29,6 +29,11 @@ sys.path.insert(0, str(REPO / "tools" / "tracefile"))
 import readtrace  # noqa: E402
 
 HKLM = "HKEY_LOCAL_MACHINE"
+# The suite's keys as a 32-bit installer writes them. In a 64-bit prefix the bed writes
+# every key under HKLM\SOFTWARE into the 32-bit view (Wow6432Node), where the program
+# reads in both builds; scenarios name the keys as the suite does.
+HKLM_SOFTWARE = HKLM + "\\SOFTWARE\\"
+WOW64_32_NODE = "Wow6432Node\\"
 SETUP_KEY = HKLM + r"\SOFTWARE\Kelvo Software\Setup"
 UIDS_KEY = SETUP_KEY + r"\UIDS"
 SERVICE_HOST_KEY = HKLM + r"\Software\Kelvo Security\Kelvo Service Host"
@@ -321,11 +326,21 @@ def _reg_line(name: str, value: Value) -> str:
     return "%s=hex(%x):%s" % (key, value.type_code, ",".join("%02x" % b for b in value.data))
 
 
+def build_description(build_dir: Path) -> dict:
+    """What a cross build says of itself (testbed.json, written by its configure step):
+    "arch" (x86 for the 32-bit product, x64 for the x86-64 test build), "winearch" and
+    "loader", the Wine that runs its programs."""
+    return json.loads((Path(build_dir) / "testbed.json").read_text(encoding="utf-8"))
+
+
 class WineBed:
     def __init__(self, build_dir: Path, own_prefix: Optional[Path] = None):
         """own_prefix: a prefix for this bed alone, made as a new copy of the build's shared
         one; without it the bed uses the shared prefix."""
         self.build_dir = Path(build_dir).resolve()
+        described = build_description(self.build_dir)
+        self.arch = described["arch"]
+        self.loader = described["loader"]
         self.bin_dir = self.build_dir / "bin"
         self.shared_prefix = self.build_dir / "wineprefix"
         self.prefix = Path(own_prefix or self.shared_prefix).resolve()
@@ -339,10 +354,13 @@ class WineBed:
         self.env.update(
             TZ=DEFAULT_ZONE,
             WINEPREFIX=str(self.prefix),
-            WINEARCH="win32",
+            WINEARCH=described["winearch"],
             WINEDEBUG="-all",
             WINEDLLOVERRIDES="mscoree,mshtml=",
         )
+        if self.arch == "x64":
+            # Wine starts the run's children (and the service's) with the same loader.
+            self.env["WINELOADER"] = self.loader
         for name in ("ZENTRAK_TRACE_FILE", "ZENTRAK_TRACE_LEVEL", "ZENTRAK_TRACE_FLAGS",
                      "ZENTRAK_COMMS_DELAY_MS", "cfgeventfile", "filemd5",
                      "TESSEL_STANDIN_FIXTURE", "TESSEL_STANDIN_JOURNAL", "ZENTRAK_COMMS_JOURNAL",
@@ -359,15 +377,19 @@ class WineBed:
 
     # -- the installation ------------------------------------------------------------
 
+    def _prefix_script(self, *args: str) -> list:
+        return [str(REPO / "scripts" / "wine-prefix.sh"), "--arch", self.arch, str(self.prefix),
+                *args]
+
     def ensure_prefix(self) -> None:
         copy = ["--copy-of", str(self.shared_prefix)] if self.own_prefix else []
-        subprocess.run([str(REPO / "scripts" / "wine-prefix.sh"), str(self.prefix), *copy],
+        subprocess.run(self._prefix_script(*copy),
                        check=True, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
 
     def remove_prefix(self) -> None:
         """Stops the prefix's server (and with it every program left in the prefix) and
         removes the prefix: a copy of the shared one costs 600 MB."""
-        subprocess.run([str(REPO / "scripts" / "wine-prefix.sh"), str(self.prefix), "stop"],
+        subprocess.run(self._prefix_script("stop"),
                        check=False, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
         shutil.rmtree(self.prefix, ignore_errors=True)
 
@@ -413,7 +435,7 @@ class WineBed:
     def wine(self, *args: str, timeout: float = 60, check: bool = True,
              cwd: Optional[Path] = None) -> subprocess.CompletedProcess:
         program = WINE_TOOLS.get(args[0], args[0])
-        result = subprocess.run(["wine", program, *args[1:]], env=self.env, cwd=cwd,
+        result = subprocess.run([self.loader, program, *args[1:]], env=self.env, cwd=cwd,
                                 timeout=timeout,
                                 stdin=subprocess.DEVNULL, capture_output=True)
         if check and result.returncode != 0:
@@ -423,17 +445,24 @@ class WineBed:
 
     # -- registry --------------------------------------------------------------------
 
+    def in_suite_view(self, key: str) -> str:
+        """The key where a 32-bit installer's write lands: in a 64-bit prefix, keys under
+        HKLM\\SOFTWARE go to its 32-bit view."""
+        if self.arch == "x64" and key.upper().startswith(HKLM_SOFTWARE):
+            return key[:len(HKLM_SOFTWARE)] + WOW64_32_NODE + key[len(HKLM_SOFTWARE):]
+        return key
+
     def registry(self, values: Mapping[str, Mapping[str, Value]] = None,
                  delete_keys: Sequence[str] = ()) -> None:
         """Writes values (key -> {name: value}) and deletes keys in one regedit call, with
-        the deletions that clean() left pending."""
+        the deletions that clean() left pending; every key in the suite's view."""
         delete_keys = [*self.pending_deletes, *delete_keys]
         self.pending_deletes = []
         lines = ["Windows Registry Editor Version 5.00", ""]
         for key in delete_keys:
-            lines += ["[-%s]" % key, ""]
+            lines += ["[-%s]" % self.in_suite_view(key), ""]
         for key, named in (values or {}).items():
-            lines.append("[%s]" % key)
+            lines.append("[%s]" % self.in_suite_view(key))
             lines += [_reg_line(name, value) for name, value in named.items()]
             lines.append("")
         path = self.scratch / ("reg-%s.reg" % uuid.uuid4().hex)
@@ -597,7 +626,7 @@ class WineBed:
         run_env.update(self.run_env)
         run_env.update(env or {})
         process = subprocess.Popen(
-            ["wine", str(self.install_dir / "Launch.exe"), self.windows_path(launch_file)],
+            [self.loader, str(self.install_dir / "Launch.exe"), self.windows_path(launch_file)],
             env=run_env, cwd=workdir, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
             stderr=subprocess.PIPE)
         return Started(process, workdir, trace_path, exit_file, sdk_journal_path, comms_journal,

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "TestRegistry.h"
 #include "support/Scoped.h"
 #include "sysinfo/VersionInfo.h"
 
@@ -15,15 +16,13 @@ constexpr wchar_t kNdpKey[] = L"SOFTWARE\\Microsoft\\NET Framework Setup\\NDP";
 
 class DotNetSetupKeys : public ::testing::Test {
  protected:
-  void SetUp() override { ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kSetupKey); }
-  void TearDown() override { ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kSetupKey); }
+  void SetUp() override { testing::DeleteSuiteTree(kSetupKey); }
+  void TearDown() override { testing::DeleteSuiteTree(kSetupKey); }
 
   static ScopedRegKey Create(const std::wstring& subkey) {
-    ScopedRegKey key;
     const std::wstring path = std::wstring(kNdpKey) + (subkey.empty() ? L"" : L"\\" + subkey);
-    EXPECT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                nullptr, key.put(), nullptr),
-              ERROR_SUCCESS);
+    ScopedRegKey key = testing::CreateSuiteKey(path.c_str());
+    EXPECT_TRUE(key);
     return key;
   }
   static void SetupEntry(const std::wstring& subkey, const DWORD* install, const wchar_t* version) {

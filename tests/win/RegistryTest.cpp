@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "TestRegistry.h"
 #include "support/Registry.h"
 
 namespace zentrak {
@@ -87,6 +88,39 @@ TEST_F(RegistryReader, MissingKeyCannotBeOpened) {
   EXPECT_FALSE(
       RegistryKey::Open(HKEY_CURRENT_USER, L"Software\\ZentrakTests\\Missing", KEY_QUERY_VALUE));
 }
+
+#ifdef _WIN64
+// The x86-64 test build reads where the 32-bit program reads: a value that exists only in
+// the 64-bit view of HKEY_LOCAL_MACHINE\SOFTWARE is not there for it.
+TEST(RegistryView, TheSixtyFourBitViewIsNotRead) {
+  constexpr wchar_t kKey[] = L"SOFTWARE\\ZentrakTests\\View";
+  testing::DeleteSuiteTree(kKey, KEY_WOW64_64KEY);
+  testing::DeleteSuiteTree(kKey);
+  {
+    const ScopedRegKey only64 = testing::CreateSuiteKey(kKey, KEY_WOW64_64KEY);
+    ASSERT_TRUE(only64);
+    const DWORD seven = 7;
+    ASSERT_EQ(::RegSetValueExW(only64.get(), L"Value", 0, REG_DWORD,
+                               reinterpret_cast<const BYTE*>(&seven), sizeof(seven)),
+              ERROR_SUCCESS);
+  }
+  EXPECT_FALSE(RegistryKey::Open(HKEY_LOCAL_MACHINE, kKey, KEY_QUERY_VALUE));
+
+  {
+    const ScopedRegKey in32 = testing::CreateSuiteKey(kKey);
+    ASSERT_TRUE(in32);
+    const DWORD nine = 9;
+    ASSERT_EQ(::RegSetValueExW(in32.get(), L"Value", 0, REG_DWORD,
+                               reinterpret_cast<const BYTE*>(&nine), sizeof(nine)),
+              ERROR_SUCCESS);
+  }
+  const auto key = RegistryKey::Open(HKEY_LOCAL_MACHINE, kKey, KEY_QUERY_VALUE);
+  ASSERT_TRUE(key);
+  EXPECT_EQ(key->ReadDword(L"Value"), 9U);
+  testing::DeleteSuiteTree(kKey, KEY_WOW64_64KEY);
+  testing::DeleteSuiteTree(kKey);
+}
+#endif
 
 }  // namespace
 }  // namespace zentrak

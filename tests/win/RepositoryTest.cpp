@@ -12,6 +12,7 @@
 #include <iterator>
 #include <string>
 
+#include "TestRegistry.h"
 #include "support/Scoped.h"
 
 namespace zentrak::run {
@@ -44,11 +45,11 @@ class RepositoryFolder : public ::testing::Test {
     suite_ = CommonAppData() + L"\\Kelvo Security";
     agent_ = CommonAppData() + kAgentFolder;
     RemoveTree(suite_);
-    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Kelvo Security");
+    testing::DeleteSuiteTree(L"Software\\Kelvo Security");
   }
   void TearDown() override {
     RemoveTree(suite_);
-    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Kelvo Security");
+    testing::DeleteSuiteTree(L"Software\\Kelvo Security");
   }
 
   std::wstring suite_;
@@ -88,10 +89,8 @@ TEST_F(RepositoryFolder, AfterTheTransferTheBackupAndDumpCopiesAreMadeAndTheDocu
   for (const auto& folder : {work, backup, dump}) {
     ASSERT_EQ(::SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr), ERROR_SUCCESS);
   }
-  ScopedRegKey key;
-  ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kServiceHostKey, 0, nullptr, 0, KEY_ALL_ACCESS,
-                              nullptr, key.put(), nullptr),
-            ERROR_SUCCESS);
+  const ScopedRegKey key = testing::CreateSuiteKey(kServiceHostKey);
+  ASSERT_TRUE(key);
   ::RegSetValueExW(key.get(), kBackupValue, 0, REG_SZ,
                    reinterpret_cast<const BYTE*>(backup.c_str()),
                    static_cast<DWORD>((backup.size() + 1) * 2));
@@ -111,10 +110,8 @@ TEST_F(RepositoryFolder, AfterTheTransferTheBackupAndDumpCopiesAreMadeAndTheDocu
 
 TEST_F(RepositoryFolder, EmptyOrMissingBackupValueMeansNoBackup) {
   EXPECT_FALSE(BackupFolder());  // no key
-  ScopedRegKey key;
-  ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kServiceHostKey, 0, nullptr, 0, KEY_ALL_ACCESS,
-                              nullptr, key.put(), nullptr),
-            ERROR_SUCCESS);
+  const ScopedRegKey key = testing::CreateSuiteKey(kServiceHostKey);
+  ASSERT_TRUE(key);
   EXPECT_FALSE(BackupFolder());  // no value
   ::RegSetValueExW(key.get(), kBackupValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(L""), 2);
   EXPECT_FALSE(BackupFolder());

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "TestRegistry.h"
 #include "hostsdk/HostSdk.h"
 #include "support/SetupRegistry.h"
 
@@ -66,9 +67,7 @@ int main(int argc, char** argv) {
 
   const std::wstring folder = ProgramFolder();
   {
-    ScopedRegKey key;
-    ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, setup::kSetupKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                      key.put(), nullptr);
+    const ScopedRegKey key = zentrak::testing::CreateSuiteKey(setup::kSetupKey);
     ::RegSetValueExW(key.get(), setup::kPathValue, 0, REG_SZ,
                      reinterpret_cast<const BYTE*>(folder.c_str()),
                      static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "SdkFixture.h"
+#include "TestRegistry.h"
 #include "hostsdk/ConfigItems.h"
 #include "hostsdk/HostSdk.h"
 #include "sysinfo/OsVersion.h"
@@ -98,7 +99,7 @@ TEST_F(InstallationDataFill, ProductsWithAndWithoutLicences) {
 TEST_F(InstallationDataFill, SuiteAndSystemFactsAndFieldsThatKeepTheirValue) {
   // No .NET Framework setup in the prefix (the test makes sure of it): an empty version
   // and the release "0".
-  ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\NET Framework Setup");
+  zentrak::testing::DeleteSuiteTree(L"SOFTWARE\\Microsoft\\NET Framework Setup");
   const HostSdkSession session(CreateHostEntry());
   InstallationData data;
   data.custom_id = 99;  // not in the fixture: kept

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "TestRegistry.h"
 #include "support/Scoped.h"
 #include "support/SetupRegistry.h"
 #include "support/Text.h"
@@ -81,10 +82,8 @@ std::wstring ProgramFolder() {
 }
 
 void SetSetupPath(const std::wstring* folder) {
-  ScopedRegKey key;
-  ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, setup::kSetupKey, 0, nullptr, 0, KEY_ALL_ACCESS,
-                              nullptr, key.put(), nullptr),
-            ERROR_SUCCESS);
+  const ScopedRegKey key = zentrak::testing::CreateSuiteKey(setup::kSetupKey);
+  ASSERT_TRUE(key);
   if (folder != nullptr) {
     ::RegSetValueExW(key.get(), setup::kPathValue, 0, REG_SZ,
                      reinterpret_cast<const BYTE*>(folder->c_str()),

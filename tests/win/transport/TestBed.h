@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "TestRegistry.h"
 #include "support/Scoped.h"
 #include "support/Text.h"
 #include "transport/CommsClient.h"
@@ -192,16 +193,11 @@ class AgentRegistry {
   AgentRegistry& operator=(const AgentRegistry&) = delete;
 
   void CreateKey() {
-    ScopedRegKey key;
-    ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, transport::kAgentKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS,
-                      nullptr, key.put(), nullptr);
+    testing::CreateSuiteKey(transport::kAgentKeyPath);
   }
   bool Set(DWORD type, const void* data, DWORD size) {
-    ScopedRegKey key;
-    if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, transport::kAgentKeyPath, 0, nullptr, 0,
-                          KEY_ALL_ACCESS, nullptr, key.put(), nullptr) != ERROR_SUCCESS) {
-      return false;
-    }
+    const ScopedRegKey key = testing::CreateSuiteKey(transport::kAgentKeyPath);
+    if (!key) return false;
     return ::RegSetValueExW(key.get(), transport::kAgentValueName, 0, type,
                             static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
   }
@@ -209,7 +205,7 @@ class AgentRegistry {
     return Set(REG_SZ, text.c_str(),
                static_cast<DWORD>((text.size() + (terminated ? 1 : 0)) * sizeof(wchar_t)));
   }
-  static void Remove() { ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, transport::kAgentKeyPath); }
+  static void Remove() { testing::DeleteSuiteTree(transport::kAgentKeyPath); }
 };
 
 }  // namespace zentrak::testing

@@ -33,7 +33,17 @@ struct ChannelOptions {
   const wchar_t* application_id;
 };
 
-static_assert(sizeof(void*) == 4, "the stand-in is a 32-bit library");
+// The records' sizes as the library's callers fill them in: the 32-bit library's, or, in
+// the x86-64 test build, the same declarations in that platform's natural layout.
+#ifdef _WIN64
+constexpr std::uint32_t kProxyRecordSize = 32;
+constexpr std::uint32_t kChannelOptionsSize = 56;
+#else
+constexpr std::uint32_t kProxyRecordSize = 16;
+constexpr std::uint32_t kChannelOptionsSize = 36;
+#endif
+static_assert(sizeof(ProxyRecord) == kProxyRecordSize && sizeof(ChannelOptions) == kChannelOptionsSize,
+              "the records as the library lays them out");
 
 // ---------------------------------------------------------------- settings
 
@@ -170,7 +180,7 @@ void CheckProxy(Line& line, const ProxyRecord* proxy) {
   line.Add("proxy", "{\"size\":" + std::to_string(proxy->size) + ",\"server\":" +
                         JsonText(proxy->server) + ",\"user\":" + JsonText(proxy->user) +
                         ",\"password\":" + JsonText(proxy->password) + "}");
-  if (proxy->size != 16) line.Error("ProxyRecord size is not 16");
+  if (proxy->size != kProxyRecordSize) line.Error("ProxyRecord size is not " + std::to_string(kProxyRecordSize));
   if (proxy->server == nullptr || *proxy->server == L'\0') line.Error("proxy server is empty");
 }
 
@@ -348,7 +358,7 @@ class TransferChannel final {
         if (slash != std::wstring::npos) name = name.substr(slash + 1);
         collector += (collector.find(L'?') == std::wstring::npos ? L"?" : L"&");
         collector += L"channel=" + UrlEncode(channel) + L"&file=" + UrlEncode(name);
-        const ProxyRecord record{16, server_.c_str(), user_.c_str(), password_.c_str()};
+        const ProxyRecord record{kProxyRecordSize, server_.c_str(), user_.c_str(), password_.c_str()};
         ok = HttpSend(L"POST", collector, has_proxy_ ? &record : nullptr, bytes,
                       L"Content-Type: application/json\r\n", outcome);
         line.Add("delivery", JsonString(std::wstring(outcome.begin(), outcome.end())));
@@ -531,7 +541,9 @@ class CommsUtil final {
                  ",\"application_key_length\":" + std::to_string(options->application_key_length) +
                  ",\"product_code\":" + JsonText(options->product_code) +
                  ",\"application_id\":" + JsonText(options->application_id) + "}");
-    if (options->size != 36) line.Error("ChannelOptions size is not 36");
+    if (options->size != kChannelOptionsSize) {
+      line.Error("ChannelOptions size is not " + std::to_string(kChannelOptionsSize));
+    }
     for (std::uint32_t word : options->reserved) {
       if (word != 0) line.Error("a reserved word is not 0");
     }
