@@ -297,6 +297,11 @@ def no_inst_uid(bed, s, result):
     events = [e for d in s.documents() for e in d["DeviceEvents"]]
     assert events and all("InstUID" not in e for e in events)
     assert s.tracks() and all("InstUID" not in dict(t["query"]) for t in s.tracks())
+    # The track reports of the dump: an uninstallation run writes at least these two, and
+    # no report has the "Installation MUID: " line.
+    reports = {p.name: p.read_bytes() for p in (bed.drive_c / "Dumps").glob("Zentrak_*.txt")}
+    assert {"Zentrak_Uninstall.txt", "Zentrak_PrevUninstall.txt"} <= set(reports), reports
+    assert all(b"Installation MUID" not in text for text in reports.values()), reports
 
 
 def dump_at_the_root_of_the_current_drive(bed, s, result):
@@ -344,7 +349,7 @@ ROW_EFFECTS = {
     ("setup", "Path"): (stopped_without_sdk, {}),
     ("setup", "DumpJSONs"): (no_dump, {"DumpJSONsPath": r"C:\Dumps"}),
     ("setup", "DumpJSONsPath"): (dump_at_the_root_of_the_current_drive, {"DumpJSONs": 1}),
-    ("uids", "InstUID"): (no_inst_uid, {}),
+    ("uids", "InstUID"): (no_inst_uid, {"DumpJSONs": 1, "DumpJSONsPath": r"C:\Dumps"}),
     ("uids", "MUID"): (previous_field("machine_id", ""), {}),
     ("setup", "MainProductID"): (previous_field("product_code", ""), {}),
     ("setup", "VersionType"): (previous_field("product_type", ""), {}),
