@@ -50,7 +50,7 @@ SCENARIO_FOLDERS = ("Dumps", "Backup", "work", "cfgsrc")
 
 SERVICE_NAME = "VelkorServiceMain"
 # Wine's own tools by their paths: given a bare name, wine first starts start.exe to find
-# the program, one more Wine process (0.8 s of the 1.4 s of "sc query" under qemu).
+# the program, one more Wine process.
 WINE_TOOLS = {name: "C:\\windows\\system32\\%s.exe" % name
               for name in ("sc", "net", "reg", "regsvr32")}
 WINE_TOOLS["regedit"] = r"C:\windows\regedit.exe"
@@ -224,15 +224,20 @@ class Started:
     def traces(self) -> list:
         return _read_traces(self.trace_file)
 
-    def wait_for_trace(self, unit: str, number: int, timeout: float = 30.0) -> bool:
+    def _wait_until(self, seen, timeout: float) -> bool:
+        """Polls until seen() holds (True), the run ends or the time is up (False)."""
         deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
-            if any(t["unit"] == unit and t["n"] == number for t in self.traces()):
+            if seen():
                 return True
             if self.process.poll() is not None:
                 return False
             time.sleep(0.05)
         return False
+
+    def wait_for_trace(self, unit: str, number: int, timeout: float = 30.0) -> bool:
+        return self._wait_until(
+            lambda: any(t["unit"] == unit and t["n"] == number for t in self.traces()), timeout)
 
     def comms_calls(self) -> list:
         """What the comms stand-in journaled so far."""
@@ -240,14 +245,8 @@ class Started:
 
     def wait_for_comms(self, call: str, timeout: float = 60.0) -> bool:
         """Waits until the comms stand-in journaled the call (a "Hold" line, for example)."""
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            if any(line.get("call") == call for line in self.comms_calls()):
-                return True
-            if self.process.poll() is not None:
-                return False
-            time.sleep(0.05)
-        return False
+        return self._wait_until(
+            lambda: any(line.get("call") == call for line in self.comms_calls()), timeout)
 
     def progress(self) -> str:
         """What a failed wait reports: the exit code so far and the calls journaled."""
@@ -256,8 +255,7 @@ class Started:
 
     def kill_program(self) -> None:
         """Ends Zentrak.exe at once, as a crash or a power cut would: SIGKILL to its Linux
-        process, found by its command line and this bed's prefix. (Wine's taskkill finds
-        no process by name when the loader runs under qemu.)"""
+        process, found by its command line and this bed's prefix."""
         killed = []
         for entry in Path("/proc").iterdir():
             if not entry.name.isdigit():
@@ -490,9 +488,9 @@ class WineBed:
         self.wine("sc", "create", SERVICE_NAME, "binpath=", r"C:\Zentrak\HostService.exe")
 
     def service_start(self) -> None:
-        # Each Wine program costs half a second or more when the loader runs under qemu, so the
-        # state is asked only when the bed has not started the service since it last
-        # stopped it (or a scenario failed, which may have left the suite in any state).
+        # Each Wine program costs a start-up, so the state is asked only when the bed has not
+        # started the service since it last stopped it (or a scenario failed, which may have
+        # left the suite in any state).
         if self.service_known_running:
             return
         state = self.service_state()

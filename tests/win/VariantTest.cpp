@@ -279,13 +279,18 @@ TEST(DateParts, SplitAgreesWithVarUdateFromDate) {
   }
 }
 
-FILETIME FileTimeOf(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second) {
+SYSTEMTIME SystemTimeOf(WORD year, WORD month, WORD day, WORD hour, WORD minute) {
   SYSTEMTIME parts{};
   parts.wYear = year;
   parts.wMonth = month;
   parts.wDay = day;
   parts.wHour = hour;
   parts.wMinute = minute;
+  return parts;
+}
+
+FILETIME FileTimeOf(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second) {
+  SYSTEMTIME parts = SystemTimeOf(year, month, day, hour, minute);
   parts.wSecond = second;
   FILETIME time{};
   EXPECT_TRUE(::SystemTimeToFileTime(&parts, &time));
@@ -312,15 +317,6 @@ TEST(FileTimeConversion, TimesBeyondTheDateRangeAreInvalid) {
   EXPECT_EQ(beyond.status, DateStatus::kInvalid);
 }
 
-SYSTEMTIME SystemTimeOf(WORD year, WORD month, WORD day, WORD hour, WORD minute) {
-  SYSTEMTIME parts{};
-  parts.wYear = year;
-  parts.wMonth = month;
-  parts.wDay = day;
-  parts.wHour = hour;
-  parts.wMinute = minute;
-  return parts;
-}
 
 // The same two instants in every zone: 1 July 2026 and 15 January 2026, 12:00 UTC. Each
 // zone's wall times and offsets are written out by hand.
