@@ -3,6 +3,7 @@
 
 #include "hostsdk/HostSdk.h"
 #include "hostsdk/HostSdkTracePoints.h"
+#include "support/Clock.h"
 #include "support/ScopedBstr.h"
 
 namespace zentrak::hostsdk {
@@ -85,10 +86,11 @@ class PageWalker {
   EntryKeys keys_;
 };
 
-// Steps 2 to 6; false when a step ends the query quietly.
+// Steps 2 to 6; false when a step ends the query quietly. The coverage's end is the
+// query's "now"; it is complete only when every page was read.
 bool RunQuery(const HostSdkSession& session, const ComPtr<IReports>& reports, OleDate start,
               std::int32_t max_age_days, const DetectionSelection& selection,
-              DetectionResults& results) {
+              DetectionResults& results, QueryCoverage& coverage) {
   const HostEntry& host = session.host();
   const ComPtr<IExtendedAction> action =
       CreateObject<IExtendedAction>(host, progid::kExtendedAction);
@@ -103,7 +105,11 @@ bool RunQuery(const HostSdkSession& session, const ComPtr<IReports>& reports, Ol
   }
 
   if (start.value == 0.0) start = session.InstallationDate();
-  const OleDate local_now = LocalNow();
+  // One instant: the filter's end in local time (the SDK's time base) and the mark a
+  // channel keeps in UTC. The mark has whole seconds, so it is never after the end.
+  coverage.end_utc = UtcNow();
+  coverage.end_utc.millisecond = 0;
+  const OleDate local_now = UtcToLocalDate(coverage.end_utc);
   start = ClampQueryStart(start, local_now, max_age_days);
   ZTRACE(tp::kQueryStartDate, FormatDate(start));
 
@@ -132,9 +138,11 @@ bool RunQuery(const HostSdkSession& session, const ComPtr<IReports>& reports, Ol
   NextPage next{true, 0};
   std::uint32_t pages = 0;
   HRESULT hr = S_OK;
+  bool every_page = true;
   while (SUCCEEDED(hr) && next.more) {
     if (pages == kQueryMaxPages) {
       ZTRACE(tp::kQueryPageLimit, pages);
+      every_page = false;
       break;
     }
     ++pages;
@@ -142,13 +150,17 @@ bool RunQuery(const HostSdkSession& session, const ComPtr<IReports>& reports, Ol
     hr = reports->GetPage(UInt32ToVariant(first).get(),
                           UInt32ToVariant(static_cast<std::uint32_t>(kQueryPageSize)).get(),
                           page.put());
-    if (FAILED(hr)) ZTRACE(tp::kQueryPageFailed, first, hr);
+    if (FAILED(hr)) {
+      ZTRACE(tp::kQueryPageFailed, first, hr);
+      every_page = false;
+    }
     walker.Walk(page);
     long count = 0;
     (void)page->PageCount(&count);
     next = AfterPage(first, static_cast<std::int32_t>(count));
   }
   ZTRACE(tp::kQueryFinished, pages, static_cast<std::uint32_t>(results.size()));
+  coverage.complete = every_page;
   return true;
 }
 
@@ -156,23 +168,27 @@ bool RunQuery(const HostSdkSession& session, const ComPtr<IReports>& reports, Ol
 
 bool HostSdkSession::DetectionQuery(const OleDate& start, std::int32_t max_age_days,
                                     const std::vector<DetectionRecord>& selection,
-                                    std::vector<DetectionRecord>& result) const {
+                                    std::vector<DetectionRecord>& result,
+                                    QueryCoverage* coverage) const {
   result.clear();
+  if (coverage != nullptr) *coverage = QueryCoverage{};
   if (!reports_ || !host_) {
     ZTRACE(tp::kQueryStopped, std::int32_t{kStepObjects});
     return false;
   }
+  QueryCoverage covered;
   const DetectionSelection admitted(selection);
   DetectionResults found;
   bool completed = false;
   try {
-    completed = RunQuery(*this, reports_, start, max_age_days, admitted, found);
+    completed = RunQuery(*this, reports_, start, max_age_days, admitted, found, covered);
   } catch (const ComError& error) {
     ZTRACE(tp::kQueryError, error.result());
   } catch (const std::exception&) {
     ZTRACE(tp::kQueryError, static_cast<HRESULT>(E_FAIL));
   }
   found.AppendTo(result);
+  if (coverage != nullptr) *coverage = covered;
   return completed && !result.empty();
 }
 

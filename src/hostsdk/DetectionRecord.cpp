@@ -18,8 +18,11 @@ std::uint64_t Key(std::int32_t malware_id, std::int32_t detection_id) noexcept {
 
 OleDate ClampQueryStart(const OleDate& start, const OleDate& now,
                         std::int32_t max_age_days) noexcept {
-  if (WholeDays(Subtract(now, start)) <= max_age_days) return start;
-  return Subtract(now, SpanFromParts(max_age_days, 0, 0, 0));
+  // At least a day: a smaller age would move the start to now (or later) and the query
+  // would never again find what was reported since the last delivery.
+  const std::int32_t age = std::max(max_age_days, kMinQueryAgeDays);
+  if (WholeDays(Subtract(now, start)) <= age) return start;
+  return Subtract(now, SpanFromParts(age, 0, 0, 0));
 }
 
 std::int32_t EntriesToWalk(std::int32_t page_count) noexcept {

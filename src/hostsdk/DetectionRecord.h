@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "hostsdk/OleDate.h"
+#include "support/CivilTime.h"
 
 namespace zentrak::hostsdk {
 
@@ -28,12 +29,24 @@ inline constexpr std::int32_t kAnyId = -1;
 inline constexpr std::int32_t kQueryPageSize = 50;
 inline constexpr std::uint32_t kQueryMaxPages = 20000;
 
+// The smallest maximum age the query applies: one day, so that a quiet spell never moves
+// the start past what was reported since the last delivery.
+inline constexpr std::int32_t kMinQueryAgeDays = 1;
+
 // The query's start (start and now both local dates, as the SDK's are): the given start (already
 // the installation date when it was 0), moved to now less the maximum age in whole days when the
-// span from it to now, in whole days, exceeds that age (so an age of 0 moves a start older than a
-// day to now).
+// span from it to now, in whole days, exceeds that age. An age below a day (0, or negative)
+// counts as one day.
 [[nodiscard]] OleDate ClampQueryStart(const OleDate& start, const OleDate& now,
                                       std::int32_t max_age_days) noexcept;
+
+// What one detection query covered: every report up to its end, "now" as it took it (UTC),
+// when it read every page without an error. A channel that delivers the query's results
+// moves its mark to that end, never past it.
+struct QueryCoverage {
+  bool complete = false;
+  CivilTime end_utc;
+};
 
 // How many entries of a page to walk: the count it gives, never more than a page holds
 // and none for a negative count.

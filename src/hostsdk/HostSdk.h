@@ -149,10 +149,12 @@ class HostSdkSession {
   // report time. The result list is cleared first; records found before an error stay.
   // True when the list is not empty and no error ended the query. Pages of 50 are asked
   // while they come back full, at most 20,000 of them (a million reports); no page is
-  // walked past 50 entries, whatever count it gives.
+  // walked past 50 entries, whatever count it gives. With coverage, also what the query
+  // covered: its end ("now", UTC) and whether it read every page without an error.
   [[nodiscard]] bool DetectionQuery(const OleDate& start, std::int32_t max_age_days,
                                     const std::vector<DetectionRecord>& selection,
-                                    std::vector<DetectionRecord>& result) const;
+                                    std::vector<DetectionRecord>& result,
+                                    QueryCoverage* coverage = nullptr) const;
 
   // Products, operating-system facts and suite facts. Fields whose read fails keep their
   // value. True when at least one product was read and the Configuration object exists.

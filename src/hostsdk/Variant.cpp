@@ -207,6 +207,18 @@ OleDate UtcToLocalDate(const SYSTEMTIME& utc) noexcept {
   return SystemTimeToDate(local);
 }
 
+OleDate UtcToLocalDate(const CivilTime& utc) noexcept {
+  SYSTEMTIME parts{};
+  parts.wYear = static_cast<WORD>(utc.year);
+  parts.wMonth = static_cast<WORD>(utc.month);
+  parts.wDay = static_cast<WORD>(utc.day);
+  parts.wHour = static_cast<WORD>(utc.hour);
+  parts.wMinute = static_cast<WORD>(utc.minute);
+  parts.wSecond = static_cast<WORD>(utc.second);
+  parts.wMilliseconds = static_cast<WORD>(utc.millisecond);
+  return UtcToLocalDate(parts);
+}
+
 OleDate LocalFileTimeToUtcDate(const FILETIME& local) noexcept {
   SYSTEMTIME local_parts{};
   SYSTEMTIME utc{};

@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "hostsdk/OleDate.h"
+#include "support/CivilTime.h"
 #include "support/ComPtr.h"
 #include "support/ScopedBstr.h"
 #include "support/ScopedVariant.h"
@@ -75,6 +76,7 @@ template <typename I>
 // A UTC calendar time as a local-time date, shifted by the offset in force at that time
 // (not today's); invalid when the time cannot be converted.
 [[nodiscard]] OleDate UtcToLocalDate(const SYSTEMTIME& utc) noexcept;
+[[nodiscard]] OleDate UtcToLocalDate(const CivilTime& utc) noexcept;
 // A local FILETIME (as the SDK keeps the installation time) as a UTC date, shifted by the
 // offset in force at that local time; invalid when it cannot be converted.
 [[nodiscard]] OleDate LocalFileTimeToUtcDate(const FILETIME& local) noexcept;

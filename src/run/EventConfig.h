@@ -15,7 +15,11 @@ inline constexpr std::size_t kLastExecCapacity = 56;
 inline constexpr std::size_t kInstallationDateCapacity = 56;
 
 struct EventConfig {
+  // The marks of the two channels: "lastExec" (the document) and "lastTrack" (the
+  // detection tracks), UTC state time texts.
   std::array<wchar_t, kLastExecCapacity> last_exec{};
+  std::array<wchar_t, kLastExecCapacity> last_track{};
+  bool has_last_track = false;  // the key exists (it may be empty: since the installation)
   std::wstring installation_date;
   std::wstring expected_digest;
   std::wstring source;

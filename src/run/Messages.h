@@ -12,6 +12,7 @@ inline constexpr wchar_t kNoRepository[] = L"Error obteniendo la ruta del reposi
 inline constexpr wchar_t kNoTracking[] = L"Error inicializando el sistema de tracking.";
 inline constexpr wchar_t kTransferred[] = L"JSON transferido.";
 inline constexpr wchar_t kTransferFailed[] = L"Error transfiriendo el JSON de eventos.";
+inline constexpr wchar_t kDocumentNotWritten[] = L"Error escribiendo el JSON de eventos.";
 inline constexpr wchar_t kNoEventConfig[] = L"Error obteniendo la configuraci\u00f3n del evento.";
 inline constexpr wchar_t kEndOfRun[] = L"Fin de la ejecucion.";
 

@@ -20,11 +20,13 @@
 #include "run/ServiceCheck.h"
 #include "run/StartupSettings.h"
 #include "run/Switches.h"
+#include "support/Clock.h"
 #include "support/Files.h"
 #include "support/Scoped.h"
 #include "support/Text.h"
 #include "support/TraceProvider.h"
 #include "sysinfo/VersionInfo.h"
+#include "tracking/Decisions.h"
 #include "tracking/EventTracker.h"
 #include "tracking/TestLog.h"
 #include "transport/CommsClient.h"
@@ -37,32 +39,58 @@ using tracking::LogMessage;
 using tracking::TestLog;
 
 constexpr wchar_t kMutexName[] = L"Kelvo Security Events";
+// How long an uninstallation waits for a copy that holds the lock: the longest run, that
+// is the host service wait (300 s) and as long again for the run's own work.
+constexpr DWORD kUninstallLockWaitMs = 600 * 1000;
 constexpr wchar_t kApplicationName[] = L"KelvoSecurity\\Integration\\Zentrak";
 
-// The document as one byte per character, truncating an existing file.
-void WriteDocumentFile(const std::wstring& path, const std::wstring& document) {
-  (void)files::WriteBytes(path, text::SingleBytePrefix(document), files::WriteMode::kTruncate);
+// The document as one byte per character, truncating an existing file; false unless
+// every byte reached the file and it was closed without an error (a full disk).
+bool WriteDocumentFile(const std::wstring& path, const std::wstring& document) {
+  return files::WriteBytes(path, text::SingleBytePrefix(document), files::WriteMode::kTruncate);
+}
+
+bool Holds(const EventList& events, EventKind kind) {
+  return std::find(events.begin(), events.end(), kind) != events.end();
 }
 
 // Step 19: write the document, hand it to the comms library, record what was
-// delivered, then the copies and the delete.
+// delivered, then the copies and the delete. A document that could not be written whole
+// is neither handed over nor copied nor recorded.
 void TransferDocument(TestLog& log, const RunContext& context,
                       const hostsdk::HostSdkSession& session, const EventList& events,
-                      const std::wstring& document) {
+                      const std::wstring& document,
+                      const std::optional<hostsdk::QueryCoverage>& detection_query) {
   const std::wstring state_file = context.repository_folder + L"\\" + kStateFileName;
   const std::wstring name = DocumentFileName(&session);
   const std::wstring path = context.repository_folder + L"\\" + name;
-  WriteDocumentFile(path, document);
+  ZTRACE(tp::kDocumentText, document);
+  if (!WriteDocumentFile(path, document)) {
+    LogError(log, msg::kDocumentNotWritten);
+    ZTRACE(tp::kDocumentNotWritten, path);
+    (void)::DeleteFileW(path.c_str());
+    return;
+  }
   {
     transport::CommsClient client(&session);
-    const std::wstring now = NowStateTimeText();
-    ZTRACE(tp::kDocumentText, document);
+    CivilTime before_transfer = UtcNow();
+    before_transfer.millisecond = 0;
     if (client.TransferEvents(path)) {
       LogMessage(log, msg::kTransferred);
       ZTRACE(tp::kTransferSucceeded);
-      WriteStateKey(state_file, kGlobalSection, kLastExecKey, now);
-      if (std::find(events.begin(), events.end(), EventKind::kInstallation) != events.end()) {
-        WriteStateKey(state_file, kEvt1Section, kInstDateTimeKey, session.InstallationDateText());
+      if (const auto mark = tracking::DocumentMark(detection_query, before_transfer)) {
+        const std::wstring text = FormatStateTime(*mark);
+        WriteStateKey(state_file, kGlobalSection, kLastExecKey, text);
+        ZTRACE(tp::kLastExecWritten, text);
+      } else {
+        ZTRACE(tp::kLastExecKept);
+      }
+      // An uninstallation in the same document has emptied "instDateTime" already: the
+      // next installation is a new one.
+      if (Holds(events, EventKind::kInstallation)) {
+        if (!Holds(events, EventKind::kUninstallation)) {
+          WriteStateKey(state_file, kEvt1Section, kInstDateTimeKey, session.InstallationDateText());
+        }
         WriteStateKey(state_file, kEvt1Section, kSendKey, L"1");
       }
     } else {
@@ -108,7 +136,7 @@ std::optional<int> TrackAndTransfer(TestLog& log, ScopedHandle& mutex, const Run
   if (events.empty()) {
     ZTRACE(tp::kNoEventToTransfer);
   } else {
-    TransferDocument(log, context, session, events, document);
+    TransferDocument(log, context, session, events, document, tracker.DetectionEventQuery());
   }
   ZTRACE(tp::kTransferBlockFinished);
   return std::nullopt;
@@ -177,6 +205,17 @@ int RunWithSdk(TestLog& log, ScopedHandle& mutex, RunContext& context,
   return kExitCompleted;
 }
 
+// Waits for the copy that holds the lock to end; true once this run owns it (also when
+// that copy ended without releasing it).
+bool WaitForLock(const ScopedHandle& mutex) {
+  ZTRACE(tp::kLockWaitForUninstall, static_cast<std::int32_t>(kUninstallLockWaitMs / 1000));
+  const ULONGLONG began = ::GetTickCount64();
+  const DWORD waited = ::WaitForSingleObject(mutex.get(), kUninstallLockWaitMs);
+  if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) return false;
+  ZTRACE(tp::kLockTakenAfterWait, static_cast<std::int32_t>(::GetTickCount64() - began));
+  return true;
+}
+
 // Steps 2 to 22.
 int RunSteps(const std::vector<std::wstring_view>& args) {
   TestLog log;
@@ -188,7 +227,11 @@ int RunSteps(const std::vector<std::wstring_view>& args) {
   // Owned from creation and never released explicitly: closing the handle frees it.
   // Without a handle the run goes on without the lock.
   ScopedHandle mutex(created);
-  if (mutex && create_error == ERROR_ALREADY_EXISTS) {
+  // The uninstallation's event is reported once or never: it waits for a copy that holds
+  // the lock (a scheduled run waiting for the service the uninstaller stopped) instead of
+  // giving up. Every other start gives up at once.
+  const bool uninstall = args.size() >= 2 && HasUninstallSwitch(args);
+  if (mutex && create_error == ERROR_ALREADY_EXISTS && !(uninstall && WaitForLock(mutex))) {
     LogError(log, msg::kAnotherInstance);
     ZTRACE(tp::kAnotherInstance);
     return kExitStopped;
@@ -202,7 +245,7 @@ int RunSteps(const std::vector<std::wstring_view>& args) {
 
   RunContext context;
   ReadDumpSettings(context);
-  if (args.size() >= 2) context.uninstall_mode = HasUninstallSwitch(args);
+  context.uninstall_mode = uninstall;
   if (context.uninstall_mode) {
     LogMessage(log, msg::kUninstallEvent);
     context.detections_enabled = false;

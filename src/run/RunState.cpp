@@ -33,6 +33,12 @@ void LoadRunState(const std::wstring& repository_folder, EventConfig& config) {
   // A longer value is cut to what the 56-unit array holds.
   ::GetPrivateProfileStringW(kGlobalSection, kLastExecKey, L"", config.last_exec.data(),
                              static_cast<DWORD>(config.last_exec.size()), path.c_str());
+  // A default no state time can be tells a missing key from an empty one.
+  constexpr wchar_t kAbsent[] = L"\x01";
+  ::GetPrivateProfileStringW(kGlobalSection, kLastTrackKey, kAbsent, config.last_track.data(),
+                             static_cast<DWORD>(config.last_track.size()), path.c_str());
+  config.has_last_track = std::wstring_view(config.last_track.data()) != kAbsent;
+  if (!config.has_last_track) config.last_track.fill(L'\0');
   wchar_t installed[kInstallationDateCapacity] = {};
   const DWORD n = ::GetPrivateProfileStringW(kEvt1Section, kInstDateTimeKey, L"", installed,
                                              kInstallationDateCapacity, path.c_str());

@@ -44,6 +44,18 @@ inline constexpr auto kDocumentText = Run<T::kWide>(20, kLevelInfo, "event docum
 inline constexpr auto kTransferSucceeded = Run<>(21, kLevelError, "event document transferred");
 inline constexpr auto kTransferFailed =
     Run<>(22, kLevelError, "event document not transferred: lastExec stays as it was");
+inline constexpr auto kLockWaitForUninstall = Run<T::kInt32>(
+    70, kLevelInfo, "another copy holds the lock: the uninstallation waits for it, up to %1 s");
+inline constexpr auto kLockTakenAfterWait =
+    Run<T::kInt32>(71, kLevelInfo, "the lock is free after %1 ms: the uninstallation runs");
+inline constexpr auto kDocumentNotWritten = Run<T::kWide>(
+    72, kLevelError,
+    "event document %1 could not be written whole: not transferred, nothing recorded");
+inline constexpr auto kLastExecWritten =
+    Run<T::kWide>(73, kLevelInfo, "lastExec %1 (UTC) written for the delivered document");
+inline constexpr auto kLastExecKept =
+    Run<>(74, kLevelError,
+          "the run's detection query did not finish: lastExec kept, its detections come again");
 inline constexpr auto kBackupFolder =
     Run<T::kWide>(23, kLevelInfo, "copying the event document to the backup folder %1");
 inline constexpr auto kNoEventToTransfer =
@@ -178,6 +190,11 @@ inline constexpr Point kRunPoints[] = {
     kServicePaused,
     kServiceStateOther,
     kServiceRunning,
+    kLockWaitForUninstall,
+    kLockTakenAfterWait,
+    kDocumentNotWritten,
+    kLastExecWritten,
+    kLastExecKept,
 };
 inline constexpr Point kServicePoints[] = {kScmAccessDenied, kServiceStatusRead,
                                            kServiceQueryFailed, kServiceOpenFailed};

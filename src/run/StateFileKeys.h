@@ -6,6 +6,9 @@ namespace zentrak::run {
 inline constexpr wchar_t kStateFileName[] = L"EvtsData.ini";
 inline constexpr wchar_t kGlobalSection[] = L"GLOBAL";
 inline constexpr wchar_t kLastExecKey[] = L"lastExec";
+// The detection tracks' own mark; state files written before it existed have none, and
+// the tracks then start from "lastExec".
+inline constexpr wchar_t kLastTrackKey[] = L"lastTrack";
 inline constexpr wchar_t kEvt1Section[] = L"EVT1";
 inline constexpr wchar_t kInstDateTimeKey[] = L"instDateTime";
 inline constexpr wchar_t kSendKey[] = L"Send";

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstdio>
+
 #include "support/Scoped.h"
 
 namespace zentrak::files {
@@ -24,9 +26,13 @@ bool IsExistingFolder(const std::wstring& path) {
 }
 
 bool WriteBytes(const std::wstring& path, std::string_view bytes, WriteMode mode) {
-  const ScopedFile file(::_wfopen(path.c_str(), mode == WriteMode::kAppend ? L"ab" : L"wb"));
+  ScopedFile file(::_wfopen(path.c_str(), mode == WriteMode::kAppend ? L"ab" : L"wb"));
   if (!file) return false;
-  return std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
+  // The stream buffers what it is given: a full disk shows only when the buffer is
+  // flushed, so the flush and the close count as much as the write.
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size() &&
+                       std::fflush(file.get()) == 0;
+  return std::fclose(file.release()) == 0 && written;
 }
 
 }  // namespace zentrak::files

@@ -15,7 +15,7 @@ namespace zentrak::files {
 enum class WriteMode { kTruncate, kAppend };
 
 // The bytes written as they are (binary) to the file, created when absent; false when it
-// cannot be opened or not all bytes were written.
+// cannot be opened, not all bytes were written, or flushing or closing it failed.
 bool WriteBytes(const std::wstring& path, std::string_view bytes, WriteMode mode);
 
 }  // namespace zentrak::files

@@ -22,6 +22,25 @@ std::optional<run::CivilTime> LastExecUtc(std::wstring_view last_exec) {
   return utc;
 }
 
+std::wstring_view TrackPeriodMark(std::optional<std::wstring_view> last_track,
+                                  std::wstring_view last_exec) noexcept {
+  return last_track ? *last_track : last_exec;
+}
+
+std::optional<run::CivilTime> DocumentMark(
+    const std::optional<hostsdk::QueryCoverage>& detection_query,
+    const run::CivilTime& utc_before_transfer) noexcept {
+  if (!detection_query) return utc_before_transfer;
+  if (!detection_query->complete) return std::nullopt;
+  return detection_query->end_utc;
+}
+
+std::optional<run::CivilTime> TrackMark(const hostsdk::QueryCoverage& query,
+                                        bool all_sent) noexcept {
+  if (!query.complete || !all_sent) return std::nullopt;
+  return query.end_utc;
+}
+
 VpnEvent DecideVpnEvent(const VpnTraffic& traffic, VpnSwitches& switches, bool sent_80_today,
                         bool sent_100_today) noexcept {
   bool due_100 = false;

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "hostsdk/DetectionRecord.h"
 #include "hostsdk/OleDate.h"
 #include "run/StateFileKeys.h"
 #include "run/StateTime.h"
@@ -23,6 +24,27 @@ namespace zentrak::tracking {
 // the installation", when it is empty or does not make a valid date. The caller turns it
 // into local time, the time base of the SDK's report times.
 [[nodiscard]] std::optional<run::CivilTime> LastExecUtc(std::wstring_view last_exec);
+
+// The mark the detection tracks start from: their own ("lastTrack", empty meaning since
+// the installation), or "lastExec" where the state file has no such key (written before
+// the tracks had a mark of their own).
+[[nodiscard]] std::wstring_view TrackPeriodMark(std::optional<std::wstring_view> last_track,
+                                                std::wstring_view last_exec) noexcept;
+
+// Each channel's mark is the end of the query whose results it delivered, so that a
+// detection reported after that query is inside the next one. None: keep the mark.
+//
+// A delivered document: the end of the run's detection query when it read everything;
+// none when it ran but stopped early (what it missed comes again next time); the time
+// taken before the transfer when the run made no detection query (detections off, an
+// uninstallation), as before the channels had marks of their own.
+[[nodiscard]] std::optional<run::CivilTime> DocumentMark(
+    const std::optional<hostsdk::QueryCoverage>& detection_query,
+    const run::CivilTime& utc_before_transfer) noexcept;
+// A track pass: the end of its query when the query read everything and every track of
+// it was sent.
+[[nodiscard]] std::optional<run::CivilTime> TrackMark(const hostsdk::QueryCoverage& query,
+                                                      bool all_sent) noexcept;
 
 enum class VpnEvent : std::uint8_t { kNone, k80, k100 };
 

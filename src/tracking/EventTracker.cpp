@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string_view>
 
 #include "hostsdk/ConfigItems.h"
 #include "run/RunState.h"
@@ -148,11 +149,14 @@ bool EventTracker::ProcessEvents(run::EventList& events, std::wstring& document,
   } else if (!config_.installation_date.empty()) {
     ZTRACE(tp::kInstallationDelivered, config_.installation_date);
   } else if (const auto installed = InstallationWindow()) {
-    // Marked once the window says yes: a later run never builds a second installation
-    // event, delivered or not.
-    WriteInstallationMarker(*installed);
+    // Marked once the event is built: a later run never builds a second installation
+    // event, delivered or not; one whose facts could not be read is built by a later run.
     installation_due = session_->FillInstallationData(installation);
-    if (!installation_due) ZTRACE(tp::kInstallationDataNotFilled);
+    if (installation_due) {
+      WriteInstallationMarker(*installed);
+    } else {
+      ZTRACE(tp::kInstallationDataNotFilled);
+    }
   }
   if (installation_due) {
     document += BuildInstallationDocument(installation, muid_, context_.inst_uid, false);
@@ -170,13 +174,7 @@ bool EventTracker::ProcessEvents(run::EventList& events, std::wstring& document,
     const bool filled = CollectDetectionEvent(data, detection_document, found);
     if (filled && config_.send_detection_track) {
       SetTarget(transport::DetectionTrackUrl());
-      if (SendDetectionTracks(data, log)) {
-        const std::wstring utc_now = run::NowStateTimeText();
-        run::WriteStateKey(StateFile(), run::kGlobalSection, run::kLastExecKey, utc_now);
-        ZTRACE(tp::kLastExecWritten, utc_now);
-      } else {
-        ZTRACE(tp::kLastExecKept);
-      }
+      RecordTrackPass(SendDetectionTracks(data, log));
     } else {
       ZTRACE(tp::kDetectionTracksSkipped, filled ? 1 : 0, config_.send_detection_track ? 1 : 0);
     }
@@ -189,6 +187,7 @@ bool EventTracker::ProcessEvents(run::EventList& events, std::wstring& document,
       preceding = true;
     }
   } else {
+    event_query_.reset();  // no detection query: the document's mark is the transfer time
     ZTRACE(tp::kDetectionStepSkipped, context_.detections_enabled ? 1 : 0,
            context_.uninstall_mode ? 1 : 0);
   }
@@ -206,6 +205,10 @@ bool EventTracker::ProcessEvents(run::EventList& events, std::wstring& document,
     if (files::IsExistingFile(marker) && ::DeleteFileW(marker.c_str())) {
       ZTRACE(tp::kMarkerDeleted, marker);
     }
+    // Emptied, not removed (keys are never removed): the next installation in its window
+    // is reported again.
+    run::WriteStateKey(StateFile(), run::kEvt1Section, run::kInstDateTimeKey, L"");
+    ZTRACE(tp::kInstallationDateCleared);
     events.push_back(run::EventKind::kUninstallation);
     SetTarget(transport::CampaignTrackUrl());
     const bool sent = SendCampaignTrack(removal, true);
@@ -251,31 +254,27 @@ void EventTracker::WriteInstallationMarker(const std::wstring& installed) const 
   }
 }
 
-hostsdk::OleDate EventTracker::DetectionStart() const {
-  const auto utc = LastExecUtc(config_.last_exec.data());
-  if (!utc) {
-    ZTRACE(tp::kDetectionStart, config_.last_exec.data(),
-           LocalStartText(hostsdk::OleDate::FromDouble(0.0)));
-    return hostsdk::OleDate::FromDouble(0.0);
-  }
-  // "lastExec" is UTC; the SDK's report times and the query's "now" are local time.
-  SYSTEMTIME parts{};
-  parts.wYear = static_cast<WORD>(utc->year);
-  parts.wMonth = static_cast<WORD>(utc->month);
-  parts.wDay = static_cast<WORD>(utc->day);
-  parts.wHour = static_cast<WORD>(utc->hour);
-  parts.wMinute = static_cast<WORD>(utc->minute);
-  parts.wSecond = static_cast<WORD>(utc->second);
-  const hostsdk::OleDate local = hostsdk::UtcToLocalDate(parts);
-  const hostsdk::OleDate start = local.valid() ? local : hostsdk::OleDate::FromDouble(0.0);
-  ZTRACE(tp::kDetectionStart, config_.last_exec.data(), LocalStartText(start));
-  return start;
+hostsdk::OleDate EventTracker::DetectionStart(std::wstring_view mark) const {
+  const auto utc = LastExecUtc(mark);
+  if (!utc) return hostsdk::OleDate::FromDouble(0.0);
+  // The marks are UTC; the SDK's report times and the query's "now" are local time.
+  const hostsdk::OleDate local = hostsdk::UtcToLocalDate(*utc);
+  return local.valid() ? local : hostsdk::OleDate::FromDouble(0.0);
+}
+
+std::wstring_view EventTracker::TrackMarkText() const {
+  std::optional<std::wstring_view> last_track;
+  if (config_.has_last_track) last_track = config_.last_track.data();
+  return TrackPeriodMark(last_track, config_.last_exec.data());
 }
 
 bool EventTracker::CollectDetectionEvent(hostsdk::InstallationData& data, std::wstring& document,
                                          bool& found) {
+  event_query_ = hostsdk::QueryCoverage{};  // the step is taken; covers nothing yet
   if (session_ == nullptr) return false;
-  const hostsdk::OleDate start = DetectionStart();
+  const std::wstring last_exec(config_.last_exec.data());
+  const hostsdk::OleDate start = DetectionStart(last_exec);
+  ZTRACE(tp::kDetectionStart, last_exec, LocalStartText(start));
   if (!session_->FillInstallationData(data)) {
     ZTRACE(tp::kDetectionDataNotFilled);
     return false;
@@ -284,8 +283,8 @@ bool EventTracker::CollectDetectionEvent(hostsdk::InstallationData& data, std::w
   const auto max_age_days = static_cast<std::int32_t>(config_.expiration_days);
   TraceDetectionQuery(kEventSelectionName, start, max_age_days, config_.event_filters);
   // Only the list matters: records found before an error are reported too.
-  const bool completed =
-      session_->DetectionQuery(start, max_age_days, config_.event_filters, detections);
+  const bool completed = session_->DetectionQuery(start, max_age_days, config_.event_filters,
+                                                  detections, &*event_query_);
   ZTRACE(tp::kDetectionQueryResult, kEventSelectionName, completed ? 1 : 0,
          static_cast<std::int32_t>(detections.size()));
   if (!detections.empty()) {
@@ -312,17 +311,23 @@ bool EventTracker::SendCampaignTrack(const hostsdk::InstallationData& data, bool
   return sent;
 }
 
-bool EventTracker::SendDetectionTracks(const hostsdk::InstallationData& data, TestLog& log) {
+EventTracker::TrackPass EventTracker::SendDetectionTracks(const hostsdk::InstallationData& data,
+                                                          TestLog& log) {
+  TrackPass pass;
   transport::CampaignTracker* tracker = EnsureTracker();
   if (tracker == nullptr) ZTRACE(tp::kTrackerUnavailable, kDetectionEventType);
-  if (tracker == nullptr || session_ == nullptr) return false;
+  if (tracker == nullptr || session_ == nullptr) return pass;
   std::vector<hostsdk::DetectionRecord> detections;
-  const hostsdk::OleDate start = DetectionStart();
+  const std::wstring mark(TrackMarkText());
+  const hostsdk::OleDate start = DetectionStart(mark);
+  ZTRACE(tp::kTrackStart, mark, LocalStartText(start));
   const auto max_age_days = static_cast<std::int32_t>(config_.expiration_days);
   TraceDetectionQuery(kTrackSelectionName, start, max_age_days, config_.track_filters);
-  bool result = session_->DetectionQuery(start, max_age_days, config_.track_filters, detections);
+  bool result =
+      session_->DetectionQuery(start, max_age_days, config_.track_filters, detections, &pass.query);
   ZTRACE(tp::kDetectionQueryResult, kTrackSelectionName, result ? 1 : 0,
          static_cast<std::int32_t>(detections.size()));
+  pass.all_sent = true;
   if (result) {
     ZTRACE(tp::kDetectionTrackWalk, static_cast<std::int32_t>(detections.size()),
            static_cast<std::int32_t>(std::min(detections.size(), kMaxDetectionTracks)));
@@ -334,6 +339,7 @@ bool EventTracker::SendDetectionTracks(const hostsdk::InstallationData& data, Te
                hostsdk::FormatDate(detection.report_time));
         LogError(log, msg::kDetectionTrackFailed);
         result = false;
+        pass.all_sent = false;
         break;
       }
       ZTRACE(tp::kDetectionTrackSent, number, detection.detection_id, detection.malware_id,
@@ -341,7 +347,23 @@ bool EventTracker::SendDetectionTracks(const hostsdk::InstallationData& data, Te
     }
   }
   if (context_.dump_enabled) WriteTrackReport(data, kDetectionEventType, result, &detections);
-  return result;
+  pass.ok = result;
+  return pass;
+}
+
+void EventTracker::RecordTrackPass(const TrackPass& pass) const {
+  if (const auto mark = TrackMark(pass.query, pass.all_sent)) {
+    const std::wstring text = run::FormatStateTime(*mark);
+    run::WriteStateKey(StateFile(), run::kGlobalSection, run::kLastTrackKey, text);
+    ZTRACE(tp::kLastTrackWritten, text);
+    return;
+  }
+  ZTRACE(tp::kLastTrackKept);
+  if (!config_.has_last_track) {
+    const std::wstring start(TrackMarkText());
+    run::WriteStateKey(StateFile(), run::kGlobalSection, run::kLastTrackKey, start);
+    ZTRACE(tp::kLastTrackPinned, start);
+  }
 }
 
 bool EventTracker::SendPreviousUninstallTrack() {

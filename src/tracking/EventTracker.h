@@ -45,6 +45,13 @@ class EventTracker {
   // The removal of a previous installation, from the setup registry.
   [[nodiscard]] bool SendPreviousUninstallTrack();
 
+  // What the run's detection query for the event covered: none when the detection step
+  // was not taken (detections off, an uninstallation), incomplete when it was taken but
+  // the query did not run or stopped early. The mark of a delivered document follows it.
+  [[nodiscard]] const std::optional<hostsdk::QueryCoverage>& DetectionEventQuery() const noexcept {
+    return event_query_;
+  }
+
   // Sends the VPN traffic event that is due, if any; true only when one was sent.
   // A due 100 % event clears the 80 % switch of the caller's record.
   [[nodiscard]] bool CheckVpnTraffic(const hostsdk::HostEntry& host, bool& vpn_event_100,
@@ -58,12 +65,24 @@ class EventTracker {
   [[nodiscard]] bool CollectDetectionEvent(hostsdk::InstallationData& data, std::wstring& document,
                                            bool& found);
   [[nodiscard]] bool SendCampaignTrack(const hostsdk::InstallationData& data, bool uninstall);
-  [[nodiscard]] bool SendDetectionTracks(const hostsdk::InstallationData& data, TestLog& log);
+  // One detection-track pass: the track report's result (the query found detections and
+  // every track went out), what its query covered and whether every track went out.
+  struct TrackPass {
+    bool ok = false;
+    hostsdk::QueryCoverage query;
+    bool all_sent = false;
+  };
+  [[nodiscard]] TrackPass SendDetectionTracks(const hostsdk::InstallationData& data, TestLog& log);
+  // Moves "lastTrack" to the pass's query end, or keeps it; a state file without the key
+  // gets the start the pass used, so that the document's mark never becomes the tracks'.
+  void RecordTrackPass(const TrackPass& pass) const;
   void WriteTrackReport(const hostsdk::InstallationData& data, const wchar_t* event_type,
                         bool track_ok, const std::vector<hostsdk::DetectionRecord>* detections);
-  // The local-time start of the detection period; 0 (since the installation) without a
-  // usable "lastExec".
-  [[nodiscard]] hostsdk::OleDate DetectionStart() const;
+  // The local-time start of a detection period from its mark (UTC); 0 (since the
+  // installation) without a usable mark.
+  [[nodiscard]] hostsdk::OleDate DetectionStart(std::wstring_view mark) const;
+  // The tracks' mark: "lastTrack", or "lastExec" where the state file has none.
+  [[nodiscard]] std::wstring_view TrackMarkText() const;
   [[nodiscard]] std::wstring StateFile() const;
   [[nodiscard]] std::wstring MarkerPath() const;
   // The MUID, InstUID and file version the tracks carry.
@@ -75,6 +94,7 @@ class EventTracker {
   const hostsdk::HostSdkSession* session_ = nullptr;
   std::wstring repository_folder_;
   bool tracking_available_ = false;
+  std::optional<hostsdk::QueryCoverage> event_query_;
 };
 
 }  // namespace zentrak::tracking

@@ -68,16 +68,22 @@ inline constexpr auto kDetectionTracksSkipped = Tracking<T::kInt32, T::kInt32>(
     37, kLevelVerbose, "detection tracks skipped: facts read %1, SendDetectionTrack %2");
 inline constexpr auto kDetectionTrackWalk = Tracking<T::kInt32, T::kInt32>(
     38, kLevelVerbose, "detection tracks: %1 records, %2 walked (at most 10)");
-inline constexpr auto kLastExecWritten =
-    Tracking<T::kWide>(39, kLevelVerbose, "lastExec %1 (UTC) written after the detection tracks");
-inline constexpr auto kLastExecKept =
-    Tracking<>(40, kLevelVerbose, "detection tracks not all sent or none found: lastExec kept");
+inline constexpr auto kLastTrackWritten = Tracking<T::kWide>(
+    39, kLevelVerbose, "lastTrack %1 (UTC) written: the end of the track query, every track sent");
+inline constexpr auto kLastTrackKept = Tracking<>(
+    40, kLevelVerbose, "a detection track not sent or the track query unfinished: lastTrack kept");
+inline constexpr auto kLastTrackPinned = Tracking<T::kWide>(
+    41, kLevelVerbose, "lastTrack set to the tracks' start %1 (UTC; empty: the installation)");
+inline constexpr auto kTrackStart = Tracking<T::kWide, T::kWide>(
+    42, kLevelVerbose, "detection tracks since lastTrack %1 (UTC): start %2");
 
 // Uninstallation step.
 inline constexpr auto kUninstallationDataNotFilled =
     Tracking<>(50, kLevelError, "installation facts could not be read: no uninstallation event");
 inline constexpr auto kMarkerDeleted =
     Tracking<T::kWide>(51, kLevelVerbose, "installation marker %1 deleted");
+inline constexpr auto kInstallationDateCleared =
+    Tracking<>(52, kLevelVerbose, "instDateTime emptied: a new installation will be reported");
 
 // The run's result.
 inline constexpr auto kEventList = Tracking<T::kWide, T::kInt32>(
@@ -135,10 +141,13 @@ inline constexpr Point kPoints[] = {
     kDetectionEvent,
     kDetectionTracksSkipped,
     kDetectionTrackWalk,
-    kLastExecWritten,
-    kLastExecKept,
+    kLastTrackWritten,
+    kLastTrackKept,
+    kLastTrackPinned,
+    kTrackStart,
     kUninstallationDataNotFilled,
     kMarkerDeleted,
+    kInstallationDateCleared,
     kEventList,
     kVpnState,
     kVpnTrafficUnread,

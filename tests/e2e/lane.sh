@@ -1,11 +1,12 @@
 #!/bin/sh
-# Runs one scenario file in a network namespace and a Wine prefix of its own, so that
-# files can run side by side: the collectors listen on the build's fixed loopback
-# addresses, and each prefix has its own wineserver, registry and host service.
+# Runs one scenario file in a network and mount namespace and a Wine prefix of its own, so
+# that files can run side by side: the collectors listen on the build's fixed loopback
+# addresses, each prefix has its own wineserver, registry and host service, and what a
+# scenario mounts (a small file system that fills up) goes with the lane.
 # Usage: lane.sh PREFIX FILE [pytest arguments]
 set -eu
 prefix=$1
 shift
-exec unshare --net /bin/sh -c \
+exec unshare --net --mount /bin/sh -c \
   'ip link set lo up && ZENTRAK_E2E_PREFIX="$0" exec /usr/bin/python3 -m pytest -q -p no:cacheprovider "$@"' \
   "$prefix" "$@"

@@ -35,20 +35,18 @@ def fixture(**changes):
 
 
 def seed_state(bed) -> dict:
-    """A run state from an earlier run: "lastExec" an hour ago, the installation not yet
-    delivered ("Send" 0), both VPN events sent on another day. Every row starts from it,
-    so that each value can be compared afterwards."""
+    """A run state from an earlier run: both channels' marks an hour ago, the installation
+    not yet delivered ("Send" 0), both VPN events sent on another day. Every row starts
+    from it, so that each value can be compared afterwards."""
     now = utc_now()
     other_day = (now.day + 14) % 28 + 1  # neither today nor tomorrow
     bed.seed = {
-        "GLOBAL": {"lastExec": utc_text(now - timedelta(hours=1))},
+        "GLOBAL": {"lastExec": utc_text(now - timedelta(hours=1)),
+                   "lastTrack": utc_text(now - timedelta(hours=1))},
         "EVT1": {"instDateTime": "", "Send": "0"},
         "VPN_Status": {"VPNEvent80": str(other_day), "VPNEvent100": str(other_day)},
     }
-    bed.repository.mkdir(parents=True, exist_ok=True)
-    text = "".join("[%s]\r\n" % section + "".join("%s=%s\r\n" % kv for kv in keys.items())
-                   for section, keys in bed.seed.items())
-    bed.state_file.write_bytes(text.encode("latin-1"))
+    bed.write_state(bed.seed)
     return bed.seed
 
 
@@ -58,18 +56,26 @@ def assert_state_holds_only_what_was_delivered(bed, s):
     transferred = 21 in result.trace_numbers()
     events = [e["EventType"] for d in s.documents() for e in d["DeviceEvents"]]
 
-    # "lastExec" has two writers: the detection-track pass (tracking trace 39 names the
-    # value it wrote) and the delivered document, which comes last.
-    last_exec = state["GLOBAL"]["lastExec"]
-    by_tracks = [t["args"][0] for t in result.traces_of("tracking", 39)]
-    if transferred:
-        assert events, "a transfer without a document"
-        assert seed["GLOBAL"]["lastExec"] < last_exec <= utc_text(utc_now()), state
-    elif by_tracks:
-        assert s.tracks("track-detections"), state
-        assert last_exec == by_tracks[-1], "lastExec is not the one the delivered tracks wrote"
+    # Each channel has its mark. "lastExec" moves only with a delivered document, to the
+    # value run trace 73 names; it stays when the run's detection query did not finish
+    # (run trace 74). "lastTrack" moves only with a track pass that sent every track, to
+    # the value tracking trace 39 names.
+    now = utc_text(utc_now())
+    last_exec, last_track = state["GLOBAL"]["lastExec"], state["GLOBAL"]["lastTrack"]
+    by_document = [t["args"][0] for t in result.traces_of("run", 73)]
+    if transferred and not result.traces_of("run", 74):
+        assert events and by_document == [last_exec], (state, by_document)
+        assert seed["GLOBAL"]["lastExec"] < last_exec <= now, state
     else:
-        assert last_exec == seed["GLOBAL"]["lastExec"], "lastExec moved with nothing delivered"
+        assert last_exec == seed["GLOBAL"]["lastExec"], "lastExec moved with no whole delivery"
+    by_tracks = [t["args"][0] for t in result.traces_of("tracking", 39)]
+    if by_tracks:
+        assert by_tracks == [last_track] and seed["GLOBAL"]["lastTrack"] < last_track <= now
+        assert not [line for line in result.comms_journal
+                    if line["call"] == "SendTrack" and not line.get("result")], \
+            "lastTrack moved although a track failed"
+    else:
+        assert last_track == seed["GLOBAL"]["lastTrack"], "lastTrack moved with a track missing"
 
     if state["EVT1"] != seed["EVT1"]:
         assert "Installation" in events and state["EVT1"]["Send"] == "1", state
@@ -170,27 +176,26 @@ def test_licence_version_type_that_does_not_convert_ends_the_run_with_nothing_se
     assert s.documents() == [] and bed.state() == {}
 
 
-# (failing operation, exit code, documents received, "lastExec" written). A failed
-# transfer leaves "lastExec" to the detection tracks, which were delivered.
+# (failing operation, exit code, documents received, "lastExec" moved, "lastTrack"
+# moved). Each channel's mark moves with its own delivery only.
 COMMS_ROWS = [
-    ("GetUtil", -1, 0, False),
-    ("OpenChannel", 0, 0, True),
-    ("TransferFile", 0, 0, True),
-    ("CloseChannel", 0, 1, True),  # the library delivered, but did not report it
-    ("CreateTrackRequest", 0, 1, True),
-    ("SetTrackFields", 0, 1, True),
-    ("BeginParameters", 0, 1, True),
-    ("AddTrackParameter:2", 0, 1, True),
-    ("SendTrack", 0, 1, True),
-    # Neither the tracks nor the document: nothing may move "lastExec".
-    ("SendTrack,TransferFile", 0, 0, False),
+    ("GetUtil", -1, 0, False, False),
+    ("OpenChannel", 0, 0, False, True),
+    ("TransferFile", 0, 0, False, True),
+    ("CloseChannel", 0, 1, False, True),  # the library delivered, but did not report it
+    ("CreateTrackRequest", 0, 1, True, False),
+    ("SetTrackFields", 0, 1, True, False),
+    ("BeginParameters", 0, 1, True, False),
+    ("AddTrackParameter:2", 0, 1, True, False),
+    ("SendTrack", 0, 1, True, False),
+    ("SendTrack,TransferFile", 0, 0, False, False),
 ]
 
 
-@pytest.mark.parametrize("operation, code, documents, last_exec", COMMS_ROWS,
+@pytest.mark.parametrize("operation, code, documents, last_exec, last_track", COMMS_ROWS,
                          ids=[r[0] for r in COMMS_ROWS])
 def test_stand_in_comms_library_failing_at_one_operation(bed, suite, operation, code, documents,
-                                                         last_exec):
+                                                         last_exec, last_track):
     s = suite(fixture=fixture())
     seed = seed_state(bed)
     bed.run_env["ZENTRAK_COMMS_FAIL"] = operation
@@ -199,7 +204,9 @@ def test_stand_in_comms_library_failing_at_one_operation(bed, suite, operation, 
     if code == -1:
         assert log_lines(result.error_log) == [NO_TRACKING]
     assert len(s.documents()) == documents
-    assert (bed.state()["GLOBAL"] != seed["GLOBAL"]) == last_exec
+    marks = bed.state()["GLOBAL"]
+    assert (marks["lastExec"] != seed["GLOBAL"]["lastExec"]) == last_exec
+    assert (marks["lastTrack"] != seed["GLOBAL"]["lastTrack"]) == last_track
     if code == 0 and {"OpenChannel", "TransferFile", "CloseChannel"} & set(operation.split(",")):
         assert bed.state()["EVT1"] == seed["EVT1"]  # the installation was not recorded
     assert_state_holds_only_what_was_delivered(bed, s)
@@ -391,7 +398,7 @@ def test_registry_value_missing_of_the_wrong_type_or_too_long(bed, suite, key, n
     assert_state_holds_only_what_was_delivered(bed, s)
 
 
-def test_document_file_that_cannot_be_created_fails_the_transfer(bed, suite):
+def test_document_file_that_cannot_be_created_is_not_transferred(bed, suite):
     f = fixture()
     f["config"]["0x4009701"] = "M" * 300  # the MUID prefix makes the name too long
     s = suite(fixture=f)
@@ -400,7 +407,9 @@ def test_document_file_that_cannot_be_created_fails_the_transfer(bed, suite):
     assert result.exit_code == 0
     assert s.documents() == []
     assert bed.state()["EVT1"] == seed["EVT1"]
-    assert [t for t in result.traces_of("run", 22)]  # transfer failed
+    # Not written whole, so not handed to the comms library at all.
+    assert result.traces_of("run", 72) and not result.traces_of("run", 22)
+    assert [line for line in result.comms_journal if line["call"] == "TransferFile"] == []
     assert_state_holds_only_what_was_delivered(bed, s)
 
 
@@ -517,9 +526,10 @@ def test_read_only_repository_delivers_no_document_and_keeps_the_run_state(bed, 
         assert sorted(p.name for p in bed.repository.iterdir()) == listing
     assert result.exit_code == 0
     assert log_lines(result.error_log) == [END]  # the error log keeps only its last line
-    assert result.traces_of("run", 22)  # the transfer failed
+    assert result.traces_of("run", 72)  # the document could not be written
+    assert [line for line in result.comms_journal if line["call"] == "TransferFile"] == []
     assert len(s.documents()) == 1  # only the first run's
-    # The tracks went out, but "lastExec" could not record them: they go again.
+    # The tracks went out, but "lastTrack" could not record them: they go again.
     assert len(s.tracks("track-detections")) == tracked + 2
     assert bed.state_file.read_bytes() == state_bytes
 

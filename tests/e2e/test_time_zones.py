@@ -20,11 +20,6 @@ def parse_utc(text: str) -> datetime:
     return datetime.strptime(text, STATE_TIME).replace(tzinfo=timezone.utc)
 
 
-def write_state(bed, text: str) -> None:
-    bed.repository.mkdir(parents=True, exist_ok=True)
-    bed.state_file.write_bytes(text.replace("\n", "\r\n").encode("latin-1"))
-
-
 def query(request) -> dict:
     return dict(request["query"])
 
@@ -68,8 +63,8 @@ def test_detections_after_the_last_delivery_are_sent_once_in_every_zone(bed, sui
     (bed.drive_c / "Dumps").mkdir(exist_ok=True)
     (bed.drive_c / "Backup").mkdir(exist_ok=True)
     bed.registry({SERVICE_HOST_KEY: {"zentrak_backup": r"C:\Backup"}})
-    write_state(bed, "[GLOBAL]\nlastExec=%s\n[EVT1]\ninstDateTime=%s\nSend=1\n"
-                % (utc_text(last_delivery), utc_text(now - timedelta(days=9))))
+    bed.write_state({"GLOBAL": {"lastExec": utc_text(last_delivery)},
+                     "EVT1": {"instDateTime": utc_text(now - timedelta(days=9)), "Send": "1"}})
 
     started = datetime.now(timezone.utc).replace(microsecond=0)
     result = bed.run()
@@ -87,7 +82,8 @@ def test_detections_after_the_last_delivery_are_sent_once_in_every_zone(bed, sui
     assert b"Detection datetime: " + after_local.encode() in report_lines
     assert b"Detection Id: 11" not in report_lines
 
-    # "lastExec" and the document's time stamp are the UTC time of the delivery.
+    # "lastExec" (the end of the run's detection query) and the document's time stamp are
+    # UTC times within the run.
     last_exec = parse_utc(bed.state()["GLOBAL"]["lastExec"])
     assert started <= last_exec <= ended
     [backup] = [p.name for p in (bed.drive_c / "Backup").iterdir()]
@@ -168,7 +164,7 @@ def test_vpn_day_is_the_utc_day_where_the_local_date_differs(bed, suite):
            "TrafficLimit": {"vt": "i8", "value": 10240 * MiB}}
     s = suite(fixture=sdk_fixture(installed=now - timedelta(days=9), vpn=vpn))
     # Sent "today" by the local calendar only: the UTC day has no event yet.
-    write_state(bed, "[VPN_Status]\nVPNEvent100=%d\n" % local_day)
+    bed.write_state({"VPN_Status": {"VPNEvent100": str(local_day)}})
     result = bed.run()
     assert result.exit_code == 0
     [post] = s.vpn_posts()

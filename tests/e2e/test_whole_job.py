@@ -28,7 +28,7 @@ def detections(count, start=None):
 def test_first_run_delivers_the_installation_event_and_remembers_it(bed, suite):
     installed = utc_now() - timedelta(hours=2)
     s = suite(fixture=sdk_fixture(installed=installed))
-    started = utc_now()
+    started = utc_now().replace(microsecond=0)  # the state file keeps whole seconds
     result = bed.run(["/TestMode"])
     ended = utc_now() + timedelta(seconds=1)
 
@@ -56,9 +56,12 @@ def test_first_run_delivers_the_installation_event_and_remembers_it(bed, suite):
 
     state = bed.state()
     assert state["EVT1"] == {"instDateTime": utc_text(installed), "Send": "1"}
-    # "lastExec" is the UTC time just before the transfer, so within the run.
+    # "lastExec" is the end of the run's detection query (UTC), so within the run, and the
+    # tracks' mark is the end of theirs.
     last_exec = datetime.strptime(state["GLOBAL"]["lastExec"], "%Y-%m-%dT%H:%M:%S")
     assert started <= last_exec.replace(tzinfo=timezone.utc) <= ended
+    last_track = datetime.strptime(state["GLOBAL"]["lastTrack"], "%Y-%m-%dT%H:%M:%S")
+    assert started <= last_track.replace(tzinfo=timezone.utc) <= last_exec.replace(tzinfo=timezone.utc)
     assert (bed.repository / "EvtsInstall.txt").exists()
     assert not [p for p in bed.repository.iterdir() if p.name.startswith(MUID)]  # deleted
 
@@ -92,7 +95,9 @@ def test_detection_tracks_without_the_detection_event(bed, suite):
     assert result.exit_code == 0
     assert s.documents() == []  # neither installation (5 days ago) nor detection event
     assert len(s.tracks("track-detections")) == 2
-    assert bed.state()["GLOBAL"]["lastExec"]  # advanced by the successful tracks
+    # The tracks' own mark moved; the document's did not, as no document went out.
+    [written] = [t["args"][0] for t in result.traces_of("tracking", 39)]
+    assert bed.state()["GLOBAL"] == {"lastTrack": written}
 
 
 def test_failed_detection_send_keeps_last_exec_and_marks_the_run_failed(bed, suite):
@@ -104,10 +109,12 @@ def test_failed_detection_send_keeps_last_exec_and_marks_the_run_failed(bed, sui
     assert log_lines(result.error_log) == [b"Fin de la ejecucion."]
     [document] = s.documents()  # the detection event is still delivered
     assert document["DeviceEvents"][0]["EventType"] == "Detection"
-    # The failed tracks kept "lastExec" (tracking trace 40, never 39); the transfer wrote it.
+    # The failed tracks kept their mark (tracking trace 40, never 39): it stays where they
+    # started, the installation (empty); the transfer moved the document's.
     assert result.traces_of("tracking", 40) and not result.traces_of("tracking", 39)
     assert 21 in result.trace_numbers()  # transfer succeeded
-    assert "lastExec" in bed.state()["GLOBAL"]
+    [written] = [t["args"][0] for t in result.traces_of("run", 73)]
+    assert bed.state()["GLOBAL"] == {"lastExec": written, "lastTrack": ""}
 
 
 def test_failed_transfer_leaves_last_exec_and_still_makes_the_copies(bed, suite):
@@ -119,7 +126,10 @@ def test_failed_transfer_leaves_last_exec_and_still_makes_the_copies(bed, suite)
     result = bed.run(["/TestMode"])
     assert result.exit_code == 0
     assert log_lines(result.error_log) == [b"Fin de la ejecucion."]
-    assert "GLOBAL" not in bed.state() and "EVT1" not in bed.state()
+    # Nothing of the document is recorded; the fixture has no detections, so the tracks'
+    # complete, empty pass moved their own mark.
+    [written] = [t["args"][0] for t in result.traces_of("tracking", 39)]
+    assert bed.state() == {"GLOBAL": {"lastTrack": written}}
     dump = bed.drive_c / "Dumps" / "ZentrakDump.json"
     assert dump.read_bytes().startswith(b'{"DeviceEvents":[{"EventType":"Installation"')
     assert (bed.drive_c / "Dumps" / "Zentrak_Install.txt").exists()
@@ -135,7 +145,7 @@ def test_failed_transfer_leaves_last_exec_and_still_makes_the_copies(bed, suite)
     [window] = again.traces_of("tracking", 14)
     assert window["args"][3:] == [1, 0]  # marker present, not due
     assert s.documents() == [] and 24 in again.trace_numbers()
-    assert "EVT1" not in bed.state()
+    assert "EVT1" not in bed.state() and "lastExec" not in bed.state()["GLOBAL"]
     shutil.rmtree(bed.drive_c / "Dumps")
     shutil.rmtree(bed.drive_c / "Backup")
 
@@ -238,10 +248,12 @@ def test_failed_detection_track_without_a_document_keeps_last_exec(bed, suite):
     bed.run_env["ZENTRAK_COMMS_FAIL"] = "SendTrack"
     result = bed.run(["/TestMode"])
     assert result.exit_code == 0
-    # The tracks were tried and failed (tracking trace 40), and nothing else wrote it.
+    # The tracks were tried and failed (tracking trace 40): their mark stays where they
+    # started, the installation (written empty, as the state file had no mark yet); no
+    # document, so no "lastExec".
     assert result.traces_of("tracking", 40) and not result.traces_of("tracking", 39)
     assert 24 in result.trace_numbers()  # no event to transfer
-    assert "GLOBAL" not in bed.state()
+    assert bed.state() == {"GLOBAL": {"lastTrack": ""}}
     assert log_lines(result.error_log) == [b"Fin de la ejecucion."]
     assert s.documents() == []
 

@@ -256,23 +256,15 @@ class Started:
     def kill_program(self) -> None:
         """Ends Zentrak.exe at once, as a crash or a power cut would: SIGKILL to its Linux
         process, found by its command line and this bed's prefix."""
-        killed = []
-        for entry in Path("/proc").iterdir():
-            if not entry.name.isdigit():
-                continue
-            try:
-                cmdline = (entry / "cmdline").read_bytes().split(b"\0")
-                environ = (entry / "environ").read_bytes().split(b"\0")
-            except OSError:
-                continue  # ended meanwhile
-            if (any(arg.endswith(b"\\Zentrak.exe") for arg in cmdline)
-                    and b"WINEPREFIX=" + bytes(self.bed.prefix) in environ):
-                try:
-                    os.kill(int(entry.name), 9)
-                    killed.append(int(entry.name))
-                except ProcessLookupError:
-                    pass
-        assert killed, "no Zentrak.exe process to kill"
+        assert self.bed.kill_programs(), "no Zentrak.exe process to kill"
+
+    def end(self) -> None:
+        """Ends a run left running (a scenario that failed while it waited), so that it
+        cannot hold the lock or a port for the next scenario."""
+        if self.process.poll() is None:
+            self.bed.kill_programs()
+            self.process.kill()
+        self.process.communicate()
 
     def wait(self, timeout: float = 120.0) -> RunResult:
         try:
@@ -370,8 +362,9 @@ class WineBed:
         self.run_env: dict = {}
         self.zone = DEFAULT_ZONE
         # The results of the scenario's runs, so that a failing scenario can show their
-        # traces.
+        # traces, and the runs it started (ended if still running when the next begins).
         self.results: list = []
+        self.started: list = []
 
     # -- the installation ------------------------------------------------------------
 
@@ -530,6 +523,11 @@ class WineBed:
         """Removes the suite's registry keys and everything the program keeps on disk. The
         keys go with the scenario's first registry write, or before its first run: one
         regedit fewer per scenario."""
+        # First a run the last scenario left running: it could still write.
+        for run in self.started:
+            if run.process.poll() is None:
+                run.end()
+        self.started = []
         self.pending_deletes = [*SUITE_KEYS, DOTNET_SETUP_KEY]
         shutil.rmtree(self.drive_c / "ProgramData" / "Kelvo Security", ignore_errors=True)
         # What scenarios create on the drive, also when one failed before its own clean-up.
@@ -565,6 +563,13 @@ class WineBed:
         """The fixture, its instants given as the bed's zone shows them (localized)."""
         self.fixture = self.scratch / ("fixture-%s.json" % uuid.uuid4().hex)
         self.fixture.write_text(json.dumps(localized(fixture, self.zone)), encoding="utf-8")
+
+    def write_state(self, sections: Mapping[str, Mapping[str, str]]) -> None:
+        """EvtsData.ini as an earlier run left it: {section: {key: value}}."""
+        self.repository.mkdir(parents=True, exist_ok=True)
+        text = "".join("[%s]\r\n" % section + "".join("%s=%s\r\n" % kv for kv in keys.items())
+                       for section, keys in sections.items())
+        self.state_file.write_bytes(text.encode("latin-1"))
 
     def state(self) -> dict:
         """EvtsData.ini as {section: {key: value}}; {} when it does not exist."""
@@ -627,8 +632,31 @@ class WineBed:
             [self.loader, str(self.install_dir / "Launch.exe"), self.windows_path(launch_file)],
             env=run_env, cwd=workdir, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
             stderr=subprocess.PIPE)
-        return Started(process, workdir, trace_path, exit_file, sdk_journal_path, comms_journal,
-                       time.monotonic(), self)
+        started = Started(process, workdir, trace_path, exit_file, sdk_journal_path,
+                          comms_journal, time.monotonic(), self)
+        self.started.append(started)
+        return started
+
+    def kill_programs(self) -> list:
+        """SIGKILL to every Zentrak.exe of this bed's prefix (found by its command line and
+        its WINEPREFIX); the killed process ids."""
+        killed = []
+        for entry in Path("/proc").iterdir():
+            if not entry.name.isdigit():
+                continue
+            try:
+                cmdline = (entry / "cmdline").read_bytes().split(b"\0")
+                environ = (entry / "environ").read_bytes().split(b"\0")
+            except OSError:
+                continue  # ended meanwhile
+            if (any(arg.endswith(b"\\Zentrak.exe") for arg in cmdline)
+                    and b"WINEPREFIX=" + bytes(self.prefix) in environ):
+                try:
+                    os.kill(int(entry.name), 9)
+                    killed.append(int(entry.name))
+                except ProcessLookupError:
+                    pass
+        return killed
 
     def run(self, args: Sequence[str] = (), **kwargs) -> RunResult:
         timeout = kwargs.get("timeout", 60.0)

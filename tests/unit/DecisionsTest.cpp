@@ -150,5 +150,30 @@ TEST(DetectionStart, LastExecGivesTheUtcStartOrNone) {
   }
 }
 
+TEST(ChannelMarks, TracksStartFromTheirOwnMarkOrFromLastExecWhereThereIsNone) {
+  EXPECT_EQ(TrackPeriodMark(L"2026-12-11T09:00:00", L"2026-12-11T10:00:00"),
+            L"2026-12-11T09:00:00");
+  // An empty key: since the installation, whatever the document's mark says.
+  EXPECT_EQ(TrackPeriodMark(L"", L"2026-12-11T10:00:00"), L"");
+  // No key (a state file from before the tracks had a mark): the document's.
+  EXPECT_EQ(TrackPeriodMark(std::nullopt, L"2026-12-11T10:00:00"), L"2026-12-11T10:00:00");
+}
+
+TEST(ChannelMarks, AMarkIsTheEndOfACompleteQueryNeverTheTimeOfTheDelivery) {
+  const run::CivilTime query_end{2026, 12, 11, 9, 30, 0, 0};
+  const run::CivilTime before_transfer{2026, 12, 11, 9, 30, 41, 0};
+  const hostsdk::QueryCoverage complete{true, query_end};
+  const hostsdk::QueryCoverage stopped{false, query_end};
+
+  EXPECT_EQ(DocumentMark(complete, before_transfer), query_end);
+  EXPECT_EQ(DocumentMark(stopped, before_transfer), std::nullopt);  // kept: comes again
+  // No detection query in the run (detections off, an uninstallation).
+  EXPECT_EQ(DocumentMark(std::nullopt, before_transfer), before_transfer);
+
+  EXPECT_EQ(TrackMark(complete, true), query_end);
+  EXPECT_EQ(TrackMark(complete, false), std::nullopt);  // a track not sent
+  EXPECT_EQ(TrackMark(stopped, true), std::nullopt);
+}
+
 }  // namespace
 }  // namespace zentrak::tracking

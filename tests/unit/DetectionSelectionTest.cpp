@@ -110,8 +110,14 @@ TEST(QueryStart, MovesToNowLessTheMaximumAgeOnlyWhenFurtherBack) {
       {now - 3.0, 2, now - 2.0},    // beyond it: now less two days
       {now - 2.99, 2, now - 2.99},  // 2 whole days: not beyond
       {now - 0.5, 0, now - 0.5},    // half a day is 0 whole days
-      {now - 1.5, 0, now},          // an age of 0 moves a start older than a day to now
-      {now + 1.0, 0, now + 1.0},    // a start after now is never moved
+      // An age below a day counts as one day: a start two days back moves to a day
+      // before now, never to now, so what came since the last delivery is still found.
+      {now - 1.5, 0, now - 1.5},
+      {now - 2.0, 0, now - 1.0},
+      {now - 30.0, 0, now - 1.0},
+      {now - 30.0, -5, now - 1.0},
+      {now - 30.0, 1, now - 1.0},
+      {now + 1.0, 0, now + 1.0},  // a start after now is never moved
   };
   for (const auto& c : cases) {
     EXPECT_DOUBLE_EQ(

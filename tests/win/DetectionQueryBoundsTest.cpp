@@ -109,8 +109,9 @@ struct FakeSdk {
     const HostSdkSession session(HostEntry::Share(&host));
     std::vector<DetectionRecord> result;
     return session.DetectionQuery(OleDate::FromDouble(LocalNow().value - 1.0), 7, {{-1, -1, {}}},
-                                  result);
+                                  result, &coverage);
   }
+  QueryCoverage coverage{true, {}};  // overwritten by every query
 };
 
 TEST(DetectionQueryBounds, FullPagesForeverStopAtTheDocumentedPageLimit) {
@@ -118,6 +119,7 @@ TEST(DetectionQueryBounds, FullPagesForeverStopAtTheDocumentedPageLimit) {
   EXPECT_FALSE(sdk.Query());
   EXPECT_EQ(sdk.reports.firsts.size(), 20000U);
   EXPECT_EQ(sdk.reports.firsts.back(), 19999UL * 50);
+  EXPECT_FALSE(sdk.coverage.complete);  // pages were left unread: no mark may pass them
   EXPECT_EQ(sdk.list.references(), 0U);
   EXPECT_EQ(sdk.host.references(), 0U);
 }
@@ -145,6 +147,8 @@ TEST(DetectionQueryBounds, APageCountAboveFiftyAdvancesByOnePage) {
   sdk.list.page_counts = {1000, 0};
   EXPECT_FALSE(sdk.Query());
   EXPECT_EQ(sdk.reports.firsts, (std::vector<unsigned long>{0, 50}));
+  EXPECT_TRUE(sdk.coverage.complete);  // every page read, though nothing was kept
+  EXPECT_GE(sdk.coverage.end_utc.year, 2026);
 }
 
 }  // namespace

@@ -72,6 +72,25 @@ TEST_F(RunStateFile, GarbageOrMissingSectionsReadAsEmpty) {
   EXPECT_EQ(config.installation_date, L"");
 }
 
+TEST_F(RunStateFile, TheTracksMarkIsToldApartWhenMissingEmptyOrSet) {
+  const struct {
+    const char* global;
+    bool has_last_track;
+    const wchar_t* last_track;
+  } cases[] = {
+      {"lastExec=2026-12-11T10:00:00\r\n", false, L""},  // written before the key existed
+      {"lastExec=2026-12-11T10:00:00\r\nlastTrack=\r\n", true, L""},  // since the installation
+      {"lastTrack=2026-12-11T09:00:00\r\n", true, L"2026-12-11T09:00:00"},
+  };
+  for (const auto& c : cases) {
+    WriteFile(std::string("[GLOBAL]\r\n") + c.global);
+    EventConfig config;
+    LoadRunState(folder_, config);
+    EXPECT_EQ(config.has_last_track, c.has_last_track) << c.global;
+    EXPECT_EQ(std::wstring(config.last_track.data()), c.last_track) << c.global;
+  }
+}
+
 TEST_F(RunStateFile, NowTextIsInTheStateTimeFormat) {
   const std::wstring now = NowStateTimeText();
   ASSERT_EQ(now.size(), 19U);

@@ -207,6 +207,9 @@ class Reader {
         Faults(member, where);
       } else if (member.key == "journal") {
         Journal(member, where);
+      } else if (member.key == "filter_by_date") {
+        if (member.kind != Value::Kind::kBool) Fail(where, "expected true or false");
+        fixture_.filter_by_date = member.boolean;
       } else if (member.key != "comment") {
         Fail(where, "unknown member");
       }

@@ -121,6 +121,9 @@ struct Fixture {
   std::vector<std::vector<FaultRule>> faults = std::vector<std::vector<FaultRule>>(kMethodCount);
   std::size_t fault_count = 0;
   JournalLevel journal = JournalLevel::kAll;
+  // The pages hold only the entries the query's date filter admits, as the SDK keeps
+  // reports made after a query out of it (off: every entry, whatever the filter).
+  bool filter_by_date = false;
 
   Fixture();  // the empty fixture: no items, no products, no entries, no VPN map
 

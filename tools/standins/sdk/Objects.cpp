@@ -178,6 +178,35 @@ void DescribeQuery(const VARIANT& query, JournalLine& line) {
                               JournalLine::VariantMembers("end", filter->end()) + "}");
 }
 
+// The query's date filter as OLE dates (start, end), when it has one of the stand-in's
+// with both dates given as doubles.
+std::optional<std::pair<double, double>> FilterWindow(const VARIANT& query) {
+  const ExtendedAction* action = Own<ExtendedAction>(query, kIidSelfExtendedAction);
+  const auto filter_value = action ? action->Property(L"DateFilter") : std::nullopt;
+  if (!filter_value) return std::nullopt;
+  const auto* filter = Own<DateTimeFilterObject>(*filter_value, kIidSelfDateTimeFilterObject);
+  if (filter == nullptr || filter->start().vt != VT_R8 || filter->end().vt != VT_R8) {
+    return std::nullopt;
+  }
+  return std::make_pair(filter->start().dblVal, filter->end().dblVal);
+}
+
+// The entries a query lists: all of them, or with filter_by_date those whose report
+// time lies in the filter's window (an entry without a date is listed).
+std::vector<std::size_t> ListedEntries(const Fixture& fixture, const VARIANT& query) {
+  const auto window = fixture.filter_by_date ? FilterWindow(query) : std::nullopt;
+  std::vector<std::size_t> listed;
+  for (std::size_t i = 0; i < fixture.reports.size(); ++i) {
+    const ValueSpec* time = fixture.reports[i].Find(L"ReportDateTime");
+    const bool dated = time != nullptr && (time->type == ValueSpec::Type::kDateObject ||
+                                           time->type == ValueSpec::Type::kDate);
+    if (!window || !dated || (window->first <= time->real && time->real <= window->second)) {
+      listed.push_back(i);
+    }
+  }
+  return listed;
+}
+
 }  // namespace
 
 void Origin::Describe(JournalLine& line) const {
@@ -270,7 +299,7 @@ HRESULT HostEntry::Make(std::wstring_view name, VARIANT& object) const {
   } else if (EqualsIgnoreCase(name, L"Tessel.DateTimeFilterObject")) {
     made = new DateTimeFilterObject(fixture_);
   } else if (EqualsIgnoreCase(name, L"Tessel.List")) {
-    made = new List(fixture_, 0, 0, false);
+    made = new List(fixture_, 0, {}, false);
   } else if (EqualsIgnoreCase(name, L"Tessel.StringMap")) {
     made = new EntryMap(fixture_, nullptr, Origin{Origin::Kind::kNew, -1, {}});
   } else if (EqualsIgnoreCase(name, L"VPN_GetTraffic")) {
@@ -350,6 +379,9 @@ HRESULT Reports::Query(VARIANT action, VARIANT* result) {
     Replace(call, fixture_, *result);
   } else {
     ::VariantInit(result);  // its content is not used
+    listed_ = ListedEntries(*fixture_, action);
+    queried_ = true;
+    if (JournalLine* line = call.line()) line->Unsigned("listed", listed_.size());
   }
   return call.Finish(S_OK);
 }
@@ -368,10 +400,15 @@ HRESULT Reports::GetPage(VARIANT first, VARIANT count, tessel::IList** page) {
   *page = nullptr;
   if (call.Skipped()) return call.Finish(S_OK);
   if (!numbers) return call.Finish(DISP_E_TYPEMISMATCH);
-  const std::size_t total = fixture_->reports.size();
+  if (!queried_) listed_ = ListedEntries(*fixture_, VARIANT{});  // no query: every entry
+  const std::size_t total = listed_.size();
   const std::size_t begin = from < total ? from : total;
   const std::size_t size = most < total - begin ? most : total - begin;  // never more than asked
-  *page = new List(fixture_, begin, size, true);
+  *page = new List(
+      fixture_, begin,
+      std::vector<std::size_t>(listed_.begin() + static_cast<std::ptrdiff_t>(begin),
+                               listed_.begin() + static_cast<std::ptrdiff_t>(begin + size)),
+      true);
   if (line) line->Unsigned("entries", size);
   return call.Finish(S_OK);
 }
@@ -449,7 +486,7 @@ HRESULT List::Count(Method method, long* count) {
   JournalLine* line = call.line();
   if (line) DescribePage(*line);
   if (count == nullptr) return call.Finish(E_POINTER);
-  *count = call.Skipped() ? ReplacementCount(call) : static_cast<long>(count_);
+  *count = call.Skipped() ? ReplacementCount(call) : static_cast<long>(entries_.size());
   if (line) line->Integer("result", *count);
   return call.Finish(S_OK);
 }
@@ -459,8 +496,8 @@ HRESULT List::GetPageCount(long* count) { return Count(Method::kList4, count); }
 HRESULT List::GetCount(long* count) { return Count(Method::kList5, count); }
 
 HRESULT List::GetItem(long index, VARIANT* entry) {
-  const bool inside = index >= 0 && static_cast<std::size_t>(index) < count_;
-  const long at = inside ? static_cast<long>(first_) + index : -1;
+  const bool inside = index >= 0 && static_cast<std::size_t>(index) < entries_.size();
+  const long at = inside ? static_cast<long>(entries_[static_cast<std::size_t>(index)]) : -1;
   Call call(*fixture_, Method::kList10, Subject{{}, index, at}, page_);
   JournalLine* line = call.line();
   if (line) {

@@ -187,6 +187,11 @@ class Reports final : public ComObject<Reports, tessel::IReports> {
   STANDIN_UNUSED(2)
   STANDIN_UNUSED(3)
   HRESULT STDMETHODCALLTYPE GetPage(VARIANT first, VARIANT count, tessel::IList** page) override;
+
+ private:
+  // The fixture's entries the last query lists, in order.
+  std::vector<std::size_t> listed_;
+  bool queried_ = false;
 };
 
 class ExtendedAction final : public ComObject<ExtendedAction, tessel::IExtendedAction> {
@@ -257,9 +262,11 @@ class List final : public ComObject<List, tessel::IList> {
   static constexpr const IID* kSelfIid = nullptr;
   static constexpr std::string_view kName = "List";
 
-  // A page of the report entries, or (page = false) an empty list.
-  List(std::shared_ptr<const Fixture> fixture, std::size_t first, std::size_t count, bool page)
-      : ComObject(std::move(fixture)), first_(first), count_(count), page_(page) {}
+  // A page of the report entries (their indices in the fixture, the page beginning at
+  // `first` of what the query lists), or (page = false) an empty list.
+  List(std::shared_ptr<const Fixture> fixture, std::size_t first, std::vector<std::size_t> entries,
+       bool page)
+      : ComObject(std::move(fixture)), first_(first), entries_(std::move(entries)), page_(page) {}
   // A walk of a page ends with its release: its entry reads go to the file then.
   ~List() override {
     if (page_) Session::Instance().Flush();
@@ -281,7 +288,7 @@ class List final : public ComObject<List, tessel::IList> {
   void DescribePage(JournalLine& line) const;
 
   std::size_t first_;
-  std::size_t count_;
+  std::vector<std::size_t> entries_;
   bool page_;
 };
 

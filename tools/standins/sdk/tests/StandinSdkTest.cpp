@@ -516,6 +516,59 @@ TEST_F(StandinSdk, ReportPagesHoldAtMostTheRequestedEntriesAndTheQueryIsJournall
   EXPECT_EQ(Member(keys[5], "entry"), "2");
 }
 
+TEST_F(StandinSdk, FilteringByDateListsOnlyTheEntriesTheQueryWindowAdmits) {
+  Start();
+  // 10:00 is before the window, 18:00 inside it; an entry without a date is listed.
+  std::string fixture = kReportsFixture;
+  fixture.insert(1, R"("filter_by_date": true, )");
+  WriteFixture(fixture);
+  {
+    ComPtr<tessel::IHostEntry> host = CreateHost();
+    ASSERT_TRUE(host);
+    auto reports = Create<tessel::IReports>(*host, L"Tessel.Reports", tessel::kIidReports);
+    auto action = Create<tessel::IExtendedAction>(*host, L"Tessel.ExtendedAction",
+                                                  tessel::kIidExtendedAction);
+    auto filter = Create<tessel::IDateTimeFilter>(*host, L"Tessel.DateTimeFilterObject",
+                                                  tessel::kIidDateTimeFilter);
+    ASSERT_TRUE(reports && action && filter);
+    EXPECT_EQ(filter->SetStart(R8(45413.5)), S_OK);  // 2024-05-01 12:00
+    EXPECT_EQ(filter->SetEnd(R8(45414.0)), S_OK);    // 2024-05-02 00:00
+    VARIANT filter_value = Empty();
+    filter_value.vt = VT_DISPATCH;
+    filter_value.pdispVal = filter.get();
+    EXPECT_EQ(action->SetProperty(Bstr(L"DateFilter").get(), filter_value), S_OK);
+    VARIANT query = Empty();
+    query.vt = VT_DISPATCH;
+    query.pdispVal = action.get();
+    ScopedVariant result;
+    EXPECT_EQ(reports->Query(query, result.Receive()), S_OK);
+
+    ComPtr<tessel::IList> page;
+    ASSERT_EQ(reports->GetPage(Ui4(0), Ui4(50), page.put()), S_OK);
+    long count = 0;
+    EXPECT_EQ(page->GetPageCount(&count), S_OK);
+    EXPECT_EQ(count, 2);
+    std::vector<long> ids;
+    for (long i = 0; i < count; ++i) {
+      ScopedVariant entry_value;
+      ASSERT_EQ(page->GetItem(i, entry_value.Receive()), S_OK);
+      auto entry = Take<tessel::IEntryMap>(entry_value.get(), tessel::kIidEntryMap);
+      ASSERT_TRUE(entry);
+      ScopedVariant id;
+      ASSERT_EQ(entry->GetValue(Bstr(L"DetectionID").get(), id.Receive()), S_OK);
+      ids.push_back(id.get().lVal);
+    }
+    EXPECT_EQ(ids, (std::vector<long>{12, 13}));
+  }
+  const auto queries = Journal("Reports.1");
+  ASSERT_EQ(queries.size(), 1u);
+  EXPECT_EQ(Member(queries[0], "listed"), "2");
+  const auto items = Journal("List.10");
+  ASSERT_EQ(items.size(), 2u);
+  EXPECT_EQ(Member(items[0], "entry"), "1");  // the entry's place in the fixture
+  EXPECT_EQ(Member(items[1], "entry"), "2");
+}
+
 TEST_F(StandinSdk, VpnTrafficValuesHaveTheirTypes) {
   Start();
   WriteFixture(R"({"vpn": {"TrafficIsUnlimited": false,
