@@ -128,11 +128,13 @@ bool DigestReadsAsZero(std::wstring_view digest) {
   return !in.fail() && value == 0;
 }
 
+bool DigestMatches(std::wstring_view digest, std::wstring_view expected) {
+  return !digest.empty() && text::ToUpperAscii(digest) == text::ToUpperAscii(expected);
+}
+
 ConfigFetch DecideConfigFetch(const std::optional<std::wstring>& local_digest,
                               std::wstring_view expected_digest, bool source_is_url) {
-  if (local_digest && text::ToUpperAscii(*local_digest) == text::ToUpperAscii(expected_digest)) {
-    return ConfigFetch::kKeep;
-  }
+  if (local_digest && DigestMatches(*local_digest, expected_digest)) return ConfigFetch::kKeep;
   return source_is_url ? ConfigFetch::kDownload : ConfigFetch::kCopy;
 }
 

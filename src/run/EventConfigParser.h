@@ -34,6 +34,10 @@ class EventConfigError : public std::runtime_error {
 // unsigned 32-bit number, as zero. A real 32-digit digest does not fit and is not zero.
 [[nodiscard]] bool DigestReadsAsZero(std::wstring_view digest);
 
+// A file's digest text is the expected one, letter case aside; an empty digest (the file
+// could not be read) never is.
+[[nodiscard]] bool DigestMatches(std::wstring_view digest, std::wstring_view expected);
+
 // How the local copy of the configuration is kept current: kept when its digest equals
 // the expected one (letter case aside), otherwise downloaded from a URL or copied from
 // a path. Without a local copy there is no digest (none).

@@ -2,6 +2,9 @@
 
 #include <cwchar>
 
+#include "run/StateFileKeys.h"
+#include "support/Text.h"
+
 namespace zentrak::run {
 namespace {
 
@@ -58,6 +61,18 @@ std::wstring DocumentFileName(const std::optional<std::wstring>& muid, std::wstr
   return name.empty() ? kFallbackDocumentName : name;
 }
 
+bool IsDeviceName(std::wstring_view name) noexcept {
+  std::wstring_view base = name.substr(0, name.find(L'.'));
+  while (!base.empty() && base.back() == L' ') base.remove_suffix(1);
+  const std::wstring upper = text::ToUpperAscii(base);
+  for (const wchar_t* device : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"}) {
+    if (upper == device) return true;
+  }
+  return upper.size() == 4 &&
+         (upper.compare(0, 3, L"COM") == 0 || upper.compare(0, 3, L"LPT") == 0) &&
+         upper[3] >= L'0' && upper[3] <= L'9';
+}
+
 std::wstring ConfigFileNamePart(std::wstring_view source, bool is_url) {
   const std::size_t separator = source.find_last_of(is_url ? L'/' : L'\\');
   if (separator == std::wstring_view::npos) return {};
@@ -67,6 +82,14 @@ std::wstring ConfigFileNamePart(std::wstring_view source, bool is_url) {
     if (*text == L"." || *text == L"..") return {};
     for (wchar_t c : *text) {
       if (c == L'\\' || c == L'/' || c == L':') return {};
+    }
+    // Windows drops trailing dots and spaces, and maps device names to devices: the file
+    // written would not be the one named.
+    if (!text->empty() && (text->back() == L'.' || text->back() == L' ')) return {};
+    if (IsDeviceName(*text)) return {};
+    for (const wchar_t* own :
+         {kStateFileName, kInstallationMarkerName, kConfigDownloadName, kLockFileName}) {
+      if (text::ToUpperAscii(*text) == text::ToUpperAscii(own)) return {};
     }
   }
   return part;

@@ -11,11 +11,25 @@
 #include "support/Clock.h"
 #include "support/Files.h"
 #include "support/Registry.h"
+#include "support/TrustedOwners.h"
 
 namespace zentrak::run {
 namespace {
 
-bool CreateFolder(const std::wstring& path) { return ::CreateDirectoryW(path.c_str(), nullptr); }
+// Every folder from the suite's folder down to the repository must be one an ordinary
+// user cannot have made or swapped for a link: such a user could otherwise point the
+// program's writes, as SYSTEM, at any file.
+bool Trusted(const std::wstring& folder) {
+  if (files::IsTrustedFolder(folder)) return true;
+  ZTRACE(tp::kFolderRefused, folder);
+  return false;
+}
+
+// The folder, trusted, creating it with the protected descriptor when it is missing.
+bool TrustedOrCreated(const std::wstring& folder) {
+  if (files::Exists(folder) || files::IsReparsePoint(folder)) return Trusted(folder);
+  return files::CreateProtectedFolder(folder) && Trusted(folder);
+}
 
 std::wstring DocumentStamp() {
   try {
@@ -24,6 +38,11 @@ std::wstring DocumentStamp() {
     ZTRACE(tp::kDocumentStampFailed, ::GetLastError());
     return {};
   }
+}
+
+// A copy never written through a link at its destination.
+void CopyWithoutLinks(const std::wstring& from, const std::wstring& to) {
+  if (files::ClearReparsePoint(to)) ::CopyFileW(from.c_str(), to.c_str(), FALSE);
 }
 
 }  // namespace
@@ -36,20 +55,21 @@ bool LocateOrCreateRepository(RunContext& context) {
     return false;
   }
   const std::wstring agent = std::wstring(common) + kAgentFolder;
+  const std::wstring suite = agent.substr(0, agent.find_last_of(L'\\', agent.size() - 2));
   const std::wstring repository = agent + kRepositoryFolder;
-  if (files::IsExistingFolder(repository)) {
-    ZTRACE(tp::kRepositoryExists, repository);
-    context.repository_folder = repository;
-    return true;
-  }
   const std::wstring contexts = agent + kContextsFolder;
-  const bool created =
-      (files::IsExistingFolder(contexts) || CreateFolder(contexts)) && CreateFolder(repository);
-  if (!created) {
+  const bool existed = files::IsExistingFolder(repository);
+  // The suite's two folders are never created here; ours are, protected.
+  if (!Trusted(suite) || !Trusted(agent.substr(0, agent.size() - 1)) ||
+      !TrustedOrCreated(contexts) || !TrustedOrCreated(repository)) {
     ZTRACE(tp::kRepositoryNotCreated);
     return false;
   }
-  ZTRACE(tp::kRepositoryCreated, repository);
+  if (existed) {
+    ZTRACE(tp::kRepositoryExists, repository);
+  } else {
+    ZTRACE(tp::kRepositoryCreated, repository);
+  }
   context.repository_folder = repository;
   return true;
 }
@@ -74,6 +94,10 @@ std::optional<std::wstring> BackupFolder() {
   }
   ZTRACE(tp::kBackupEnabled, folder->empty() ? L"False" : L"True");
   if (folder->empty()) return std::nullopt;
+  if (!trust::IsAbsoluteLocalPath(*folder) || !files::IsTrustedFolder(*folder)) {
+    ZTRACE(tp::kFolderRefused, *folder);
+    return std::nullopt;
+  }
   return folder;
 }
 
@@ -81,11 +105,9 @@ void AfterTransferCopies(const RunContext& context, const std::wstring& document
                          const std::wstring& document_name) {
   if (const auto backup = BackupFolder()) {
     ZTRACE(tp::kBackupFolder, *backup);
-    ::CopyFileW(document_path.c_str(), (*backup + L"\\" + document_name).c_str(), FALSE);
+    CopyWithoutLinks(document_path, *backup + L"\\" + document_name);
   }
-  if (context.dump_enabled) {
-    ::CopyFileW(document_path.c_str(), (context.dump_folder + kDumpFileName).c_str(), FALSE);
-  }
+  if (context.dump_enabled) CopyWithoutLinks(document_path, context.dump_folder + kDumpFileName);
   ::DeleteFileW(document_path.c_str());
 }
 

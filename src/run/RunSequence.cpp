@@ -15,6 +15,7 @@
 #include "run/Messages.h"
 #include "run/Repository.h"
 #include "run/RunContext.h"
+#include "run/RunLock.h"
 #include "run/RunState.h"
 #include "run/RunTracePoints.h"
 #include "run/ServiceCheck.h"
@@ -22,6 +23,7 @@
 #include "run/Switches.h"
 #include "support/Clock.h"
 #include "support/Files.h"
+#include "support/Module.h"
 #include "support/Scoped.h"
 #include "support/Text.h"
 #include "support/TraceProvider.h"
@@ -38,10 +40,6 @@ using tracking::LogError;
 using tracking::LogMessage;
 using tracking::TestLog;
 
-constexpr wchar_t kMutexName[] = L"Kelvo Security Events";
-// How long an uninstallation waits for a copy that holds the lock: the longest run, that
-// is the host service wait (300 s) and as long again for the run's own work.
-constexpr DWORD kUninstallLockWaitMs = 600 * 1000;
 constexpr wchar_t kApplicationName[] = L"KelvoSecurity\\Integration\\Zentrak";
 
 // The document as one byte per character, truncating an existing file; false unless
@@ -102,7 +100,7 @@ void TransferDocument(TestLog& log, const RunContext& context,
 }
 
 // Steps 14 to 21. Returns the exit code of an early stop, or none to go on.
-std::optional<int> TrackAndTransfer(TestLog& log, ScopedHandle& mutex, const RunContext& context,
+std::optional<int> TrackAndTransfer(TestLog& log, RunLock& lock, const RunContext& context,
                                     EventConfig& config, const hostsdk::HostSdkSession& session,
                                     const hostsdk::HostEntry& host) {
   ZTRACE(tp::kStateAndConfigLoaded);
@@ -111,7 +109,7 @@ std::optional<int> TrackAndTransfer(TestLog& log, ScopedHandle& mutex, const Run
     tracking::EventTracker previous(context);
     if (!previous.TrackingAvailable()) {
       LogError(log, msg::kNoTracking);
-      mutex.reset();
+      lock.Release();
       return kExitStopped;
     }
     if (!context.proxy.server.empty()) previous.SetProxy(context.proxy);
@@ -121,7 +119,7 @@ std::optional<int> TrackAndTransfer(TestLog& log, ScopedHandle& mutex, const Run
   tracking::EventTracker tracker(context, session, config);
   if (!tracker.TrackingAvailable()) {
     LogError(log, msg::kNoTracking);
-    mutex.reset();
+    lock.Release();
     return kExitStopped;
   }
   EventList events;
@@ -174,7 +172,7 @@ void ReadSdkStartupSettings(const hostsdk::HostEntry& host, RunContext& context)
 }
 
 // Steps 8 to 22, once the activation context exists.
-int RunWithSdk(TestLog& log, ScopedHandle& mutex, RunContext& context,
+int RunWithSdk(TestLog& log, RunLock& lock, RunContext& context,
                const hostsdk::SdkActivationContext& activation_context) {
   const hostsdk::ActivationScope activation(activation_context);
   const hostsdk::ComScope com;
@@ -183,7 +181,7 @@ int RunWithSdk(TestLog& log, ScopedHandle& mutex, RunContext& context,
 
   if (!LocateOrCreateRepository(context)) {
     LogError(log, msg::kNoRepository);
-    mutex.reset();
+    lock.Release();
     return kExitStopped;
   }
   ReadInstUid(context);
@@ -196,24 +194,13 @@ int RunWithSdk(TestLog& log, ScopedHandle& mutex, RunContext& context,
     const hostsdk::HostSdkSession session(hostsdk::CreateHostEntry());
     if (!LoadRunStateAndConfig(session, config, context)) {
       LogError(log, msg::kNoEventConfig);
-    } else if (const auto stop = TrackAndTransfer(log, mutex, context, config, session, host)) {
+    } else if (const auto stop = TrackAndTransfer(log, lock, context, config, session, host)) {
       return *stop;
     }
   }
-  mutex.reset();
+  lock.Release();
   LogMessage(log, msg::kEndOfRun);
   return kExitCompleted;
-}
-
-// Waits for the copy that holds the lock to end; true once this run owns it (also when
-// that copy ended without releasing it).
-bool WaitForLock(const ScopedHandle& mutex) {
-  ZTRACE(tp::kLockWaitForUninstall, static_cast<std::int32_t>(kUninstallLockWaitMs / 1000));
-  const ULONGLONG began = ::GetTickCount64();
-  const DWORD waited = ::WaitForSingleObject(mutex.get(), kUninstallLockWaitMs);
-  if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) return false;
-  ZTRACE(tp::kLockTakenAfterWait, static_cast<std::int32_t>(::GetTickCount64() - began));
-  return true;
 }
 
 // Steps 2 to 22.
@@ -222,16 +209,12 @@ int RunSteps(const std::vector<std::wstring_view>& args) {
   log.SetEnabled(HasTestModeSwitch(args));
   if (log.Enabled()) log.DeleteLogs();
 
-  const HANDLE created = ::CreateMutexW(nullptr, TRUE, kMutexName);
-  const DWORD create_error = ::GetLastError();
-  // Owned from creation and never released explicitly: closing the handle frees it.
-  // Without a handle the run goes on without the lock.
-  ScopedHandle mutex(created);
   // The uninstallation's event is reported once or never: it waits for a copy that holds
   // the lock (a scheduled run waiting for the service the uninstaller stopped) instead of
   // giving up. Every other start gives up at once.
   const bool uninstall = args.size() >= 2 && HasUninstallSwitch(args);
-  if (mutex && create_error == ERROR_ALREADY_EXISTS && !(uninstall && WaitForLock(mutex))) {
+  RunLock lock = TakeRunLock(uninstall);
+  if (!lock.held) {
     LogError(log, msg::kAnotherInstance);
     ZTRACE(tp::kAnotherInstance);
     return kExitStopped;
@@ -258,15 +241,17 @@ int RunSteps(const std::vector<std::wstring_view>& args) {
     return kExitStopped;
   }
   LogMessage(log, msg::kSdkInstance);
-  return RunWithSdk(log, mutex, context, *activation_context);
+  return RunWithSdk(log, lock, context, *activation_context);
 }
 
 }  // namespace
 
 int Run(int argc, wchar_t** argv) noexcept {
+  const bool narrowed = NarrowDllSearch();
   trace::LoadEntryPoints();
   trace::Register(kApplicationName);
   ZTRACE(tp::kProviderRegistered);
+  ZTRACE(tp::kDllSearchNarrowed, narrowed ? 1 : 0);
 
   int code = kExitCompleted;
   try {

@@ -71,14 +71,32 @@ bool FetchConfig(const hostsdk::HostSdkSession& session, const RunContext& conte
     case ConfigFetch::kKeep:
       ZTRACE(tp::kLocalConfigCurrent);
       return true;
-    case ConfigFetch::kDownload: {
+    case ConfigFetch::kDownload:
+    case ConfigFetch::kCopy: {
       if (digest) ZTRACE(tp::kLocalConfigStale, *digest, config.expected_digest);
-      const transport::CommsClient client(&session);
-      return client.DownloadFile(config.source, local, context.identity_text);
+      // Fetched under a name of the program's own, and moved into place only when it is
+      // the file "filemd5" names: whoever is on the path decides nothing.
+      const std::wstring fetched = context.repository_folder + L"\\" + kConfigDownloadName;
+      if (!files::ClearReparsePoint(fetched)) return false;
+      bool got = false;
+      if (is_url) {
+        const transport::CommsClient client(&session);
+        got = client.DownloadFile(config.source, fetched, context.identity_text);
+      } else {
+        got = ::CopyFileW(config.source.c_str(), fetched.c_str(), FALSE) != FALSE;
+      }
+      const std::wstring fetched_digest = got ? FileMd5Text(fetched) : std::wstring();
+      // A digest that reads as zero turns detections off and names no file: the file is
+      // then taken for the rest of its settings (the VPN switches), as before.
+      const bool wanted = DigestReadsAsZero(config.expected_digest) ||
+                          DigestMatches(fetched_digest, config.expected_digest);
+      if (!got || !wanted) {
+        if (got) ZTRACE(tp::kFetchedConfigRejected, fetched_digest, config.expected_digest);
+        (void)::DeleteFileW(fetched.c_str());
+        return false;
+      }
+      return ::MoveFileExW(fetched.c_str(), local.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
     }
-    case ConfigFetch::kCopy:
-      if (digest) ZTRACE(tp::kLocalConfigStale, *digest, config.expected_digest);
-      return ::CopyFileW(config.source.c_str(), local.c_str(), FALSE) != FALSE;
   }
   return false;
 }
@@ -127,6 +145,8 @@ std::wstring NowStateTimeText() {
 
 void WriteStateKey(const std::wstring& state_file, const wchar_t* section, const wchar_t* key,
                    const std::wstring& value) {
+  // Never through a link at the file: the profile functions would follow it.
+  if (!files::ClearReparsePoint(state_file)) return;
   ::WritePrivateProfileStringW(section, key, value.c_str(), state_file.c_str());
 }
 

@@ -53,6 +53,20 @@ inline constexpr auto kDocumentNotWritten = Run<T::kWide>(
     "event document %1 could not be written whole: not transferred, nothing recorded");
 inline constexpr auto kLastExecWritten =
     Run<T::kWide>(73, kLevelInfo, "lastExec %1 (UTC) written for the delivered document");
+inline constexpr auto kFetchedConfigRejected = Run<T::kWide, T::kWide>(
+    76, kLevelError,
+    "the fetched configuration has digest %1, not the expected %2: not used, fetch failed");
+inline constexpr auto kLockSquatted = Run<T::kWide>(
+    77, kLevelError,
+    "the lock's mutex was made by %1, not by a copy of this program: the lock file is used");
+inline constexpr auto kDllSearchNarrowed = Run<T::kInt32>(
+    78, kLevelInfo,
+    "DLL search narrowed to the program's folder and System32 %1 (0: only the current folder "
+    "left out)");
+inline constexpr auto kFolderRefused = Run<T::kWide>(
+    75, kLevelError,
+    "folder %1 is a link, not a local path, missing, or not owned by SYSTEM, Administrators, "
+    "TrustedInstaller or this program's user: not used");
 inline constexpr auto kLastExecKept =
     Run<>(74, kLevelError,
           "the run's detection query did not finish: lastExec kept, its detections come again");
@@ -195,6 +209,10 @@ inline constexpr Point kRunPoints[] = {
     kDocumentNotWritten,
     kLastExecWritten,
     kLastExecKept,
+    kFolderRefused,
+    kFetchedConfigRejected,
+    kLockSquatted,
+    kDllSearchNarrowed,
 };
 inline constexpr Point kServicePoints[] = {kScmAccessDenied, kServiceStatusRead,
                                            kServiceQueryFailed, kServiceOpenFailed};

@@ -140,6 +140,13 @@ struct ActCtx {
   static void Close(Value v) noexcept { ::ReleaseActCtx(v); }
 };
 
+struct LocalMemory {
+  using Value = HLOCAL;
+  static Value Invalid() noexcept { return nullptr; }
+  static bool IsValid(Value v) noexcept { return v != nullptr; }
+  static void Close(Value v) noexcept { ::LocalFree(v); }
+};
+
 }  // namespace traits
 
 using ScopedHandle = ScopedAny<traits::Handle>;  // processes, mutexes, files, events
@@ -154,5 +161,6 @@ using ScopedActCtx = ScopedAny<traits::ActCtx>;
 using ScopedFile = ScopedAny<traits::File>;                  // C streams
 using ScopedActCtxCookie = ScopedAny<traits::ActCtxCookie>;  // an activation, deactivated
 using ScopedComApartment = ScopedAny<traits::ComApartment>;
+using ScopedLocal = ScopedAny<traits::LocalMemory>;  // what the system hands out for LocalFree
 
 }  // namespace zentrak

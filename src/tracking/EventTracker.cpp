@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "hostsdk/ConfigItems.h"
+#include "run/FileNames.h"
 #include "run/RunState.h"
 #include "run/StateTime.h"
 #include "support/Files.h"
@@ -126,7 +127,7 @@ void EventTracker::SetProxy(const hostsdk::ProxySettings& proxy) {
 }
 
 std::wstring EventTracker::MarkerPath() const {
-  return repository_folder_ + L"\\" + kInstallationMarkerName;
+  return repository_folder_ + L"\\" + run::kInstallationMarkerName;
 }
 
 TrackContext EventTracker::TrackValues() const {

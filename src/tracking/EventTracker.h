@@ -16,7 +16,6 @@
 
 namespace zentrak::tracking {
 
-inline constexpr wchar_t kInstallationMarkerName[] = L"EvtsInstall.txt";
 // Detection tracks sent per run at the most.
 inline constexpr std::size_t kMaxDetectionTracks = 10;
 

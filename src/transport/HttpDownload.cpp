@@ -9,9 +9,16 @@
 
 #include "support/Files.h"
 #include "support/Scoped.h"
+#include "transport/ProxyAuth.h"
 #include "transport/TransportTracePoints.h"
 
 namespace zentrak::transport {
+
+static_assert(WINHTTP_AUTH_SCHEME_BASIC == kSchemeBasic &&
+                  WINHTTP_AUTH_SCHEME_NTLM == kSchemeNtlm &&
+                  WINHTTP_AUTH_SCHEME_DIGEST == kSchemeDigest &&
+                  WINHTTP_AUTH_SCHEME_NEGOTIATE == kSchemeNegotiate,
+              "the scheme bits are WinHTTP's");
 
 std::optional<CrackedUrl> CrackUrl(const std::wstring& url) {
   URL_COMPONENTS parts{};
@@ -38,8 +45,9 @@ namespace {
 // Deletes any old file and writes the response body to a new one. A destination that
 // cannot be deleted or created fails before anything is written, so the body is never
 // appended to old contents.
-bool WriteBody(HINTERNET request, const std::wstring& destination) {
-  if (files::Exists(destination) && !::DeleteFileW(destination.c_str())) {
+bool WriteBody(HINTERNET request, const std::wstring& destination, std::uint64_t deadline) {
+  if (!files::ClearReparsePoint(destination) ||
+      (files::Exists(destination) && !::DeleteFileW(destination.c_str()))) {
     return false;
   }
   ScopedHandle file(::CreateFileW(destination.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
@@ -57,6 +65,10 @@ bool WriteBody(HINTERNET request, const std::wstring& destination) {
 
   std::uint64_t total = 0;
   for (;;) {
+    if (::GetTickCount64() > deadline) {
+      ZTRACE(tp::kRequestTimeLimit, static_cast<std::int32_t>(kRequestLimitMs / 1000));
+      return false;
+    }
     DWORD available = 0;
     if (!::WinHttpQueryDataAvailable(request, &available)) return false;
     if (available == 0) break;
@@ -94,6 +106,11 @@ std::optional<OpenedRequest> OpenRequest(const wchar_t* user_agent,
       user_agent, use_proxy ? WINHTTP_ACCESS_TYPE_NAMED_PROXY : WINHTTP_ACCESS_TYPE_NO_PROXY,
       use_proxy ? proxy_server.c_str() : WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
   if (!opened.session) return std::nullopt;
+  opened.deadline = ::GetTickCount64() + kRequestLimitMs;
+  if (!::WinHttpSetTimeouts(opened.session.get(), kResolveTimeoutMs, kConnectTimeoutMs,
+                            kSendTimeoutMs, kReceiveTimeoutMs)) {
+    return std::nullopt;
+  }
   // Port 0 is the scheme's default, and without the secure flag that is plain HTTP on 80.
   opened.connection.reset(
       ::WinHttpConnect(opened.session.get(), cracked->host.c_str(), INTERNET_DEFAULT_PORT, 0));
@@ -102,6 +119,11 @@ std::optional<OpenedRequest> OpenRequest(const wchar_t* user_agent,
       opened.connection.get(), verb, cracked->object.empty() ? nullptr : cracked->object.c_str(),
       nullptr, WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, 0));
   if (!opened.request) return std::nullopt;
+  DWORD headers_timeout = kHeadersTimeoutMs;
+  if (!::WinHttpSetOption(opened.request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT,
+                          &headers_timeout, sizeof(headers_timeout))) {
+    return std::nullopt;
+  }
   return opened;
 }
 
@@ -133,12 +155,23 @@ bool DownloadFile(const std::wstring& url, const std::wstring& destination,
                                WINHTTP_NO_HEADER_INDEX)) {
       return false;
     }
-    if (status == HTTP_STATUS_OK) return WriteBody(request, destination);
-    const bool challenged = status == HTTP_STATUS_DENIED || status == HTTP_STATUS_PROXY_AUTH_REQ;
-    if (!challenged || attempt != 0 || !use_proxy) return false;
+    if (status == HTTP_STATUS_OK) return WriteBody(request, destination, opened->deadline);
+    // Only the proxy's own challenge gets the proxy's credentials: a 401 comes from the
+    // origin, which must never see them.
+    if (status != HTTP_STATUS_PROXY_AUTH_REQ || attempt != 0 || !use_proxy) return false;
     DWORD supported = 0;
+    DWORD first = 0;
     DWORD target = 0;
-    if (!::WinHttpQueryAuthSchemes(request, &supported, &scheme, &target)) return false;
+    if (!::WinHttpQueryAuthSchemes(request, &supported, &first, &target) ||
+        target != WINHTTP_AUTH_TARGET_PROXY) {
+      return false;
+    }
+    const auto chosen = ChooseProxyScheme(supported);
+    if (!chosen) {
+      ZTRACE(tp::kProxySchemeRefused, static_cast<std::int32_t>(supported));
+      return false;
+    }
+    scheme = *chosen;
     credentials_pending = true;
   }
   return false;

@@ -40,6 +40,11 @@ inline constexpr auto kAgentHostName =
 // HTTP download.
 inline constexpr auto kDownloadBegins =
     Transport<T::kWide, T::kWide>(18, 1, kLevelInfo, "downloading %1 to %2");
+inline constexpr auto kRequestTimeLimit = Transport<T::kInt32>(
+    24, 1, kLevelError, "the request ran past its limit of %1 s: download failed");
+inline constexpr auto kProxySchemeRefused = Transport<T::kHex32>(
+    25, 1, kLevelError,
+    "the proxy offers no scheme the credentials may go with (offered %1): download failed");
 // Event document transfer.
 inline constexpr auto kTransferBegins =
     Transport<T::kWide>(19, 4, kLevelInfo, "transferring the event document %1");
@@ -57,7 +62,7 @@ inline constexpr Point kPoints[] = {
     kAgentKeyNotOpened, kAgentValueNotRead,   kAgentValueError,        kKeyRecordNotAllocated,
     kKeyNotImported,    kAgentValueNotBase64, kAgentValueNotDecrypted, kAgentHostName,
     kDownloadBegins,    kTransferBegins,      kTransferPathEmpty,      kCommsLibraryMissing,
-    kNoTransferChannel, kTransferResult,
+    kNoTransferChannel, kTransferResult,      kRequestTimeLimit,       kProxySchemeRefused,
 };
 
 }  // namespace zentrak::transport::tp

@@ -195,7 +195,8 @@ def test_a_reinstallation_within_its_window_is_reported(bed, suite):
 @contextmanager
 def small_file_system(folder: Path):
     """A 1 MiB file system mounted on the folder (in the lane's own mount namespace where
-    the scenario runs in one), removed afterwards."""
+    the scenario runs in one), removed afterwards: what was in the folder is hidden
+    meanwhile."""
     folder.mkdir(parents=True, exist_ok=True)
     subprocess.run(["mount", "-t", "tmpfs", "-o", "size=1m", "zentrak-full", str(folder)],
                    check=True, capture_output=True)
@@ -218,8 +219,10 @@ def fill(path: Path) -> None:
 def test_a_document_that_cannot_be_written_whole_is_neither_delivered_nor_recorded(bed, suite):
     assert os.geteuid() == 0, "the full disk is a small file system mounted for the scenario"
     now = utc_now()
-    s = suite(fixture=sdk_fixture(installed=now - timedelta(hours=2)))
-    with small_file_system(bed.repository):
+    # Mounted on ProgramData: a mount point reads as a link, which the program refuses
+    # for its own folders, not for ProgramData.
+    with small_file_system(bed.drive_c / "ProgramData"):
+        s = suite(fixture=sdk_fixture(installed=now - timedelta(hours=2)))
         assert bed.run().exit_code == 0  # the installation, delivered
         before = bed.state()
         later = [report(SELECTED, utc_now() + timedelta(seconds=1), 101 + i, 111) for i in range(2)]

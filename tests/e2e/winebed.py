@@ -402,7 +402,8 @@ class WineBed:
         with its assembly manifests, comms library) into C:\\Zentrak, which is also the
         setup "Path" of the suite (Wine looks for the SDK's assemblies beside the program)."""
         self.install_dir.mkdir(parents=True, exist_ok=True)
-        for name in ("Zentrak.exe", "HostService.exe", "Launch.exe", "Baseline.exe"):
+        for name in ("Zentrak.exe", "HostService.exe", "Launch.exe", "Baseline.exe",
+                     "HoldMutex.exe"):
             shutil.copy2(self.bin_dir / name, self.install_dir / name)
         standins = self.build_dir / "standins"
         for path in [*sorted((standins / "sdk").glob("*")), standins / "comms" / "CommsWrapper.dll",

@@ -162,5 +162,13 @@ TEST(EventConfigFile, LocalCopyIsKeptOnlyWhenItsDigestMatchesInAnyCase) {
   }
 }
 
+TEST(EventConfigFile, AFetchedFileIsUsedOnlyWhenItIsTheOneTheDigestNames) {
+  const std::wstring expected = L"d41d8cd98f00b204e9800998ecf8427e";
+  EXPECT_TRUE(DigestMatches(L"D41D8CD98F00B204E9800998ECF8427E", expected));
+  EXPECT_FALSE(DigestMatches(L"d41d8cd98f00b204e9800998ecf8427f", expected));
+  EXPECT_FALSE(DigestMatches(L"", expected));  // could not be read
+  EXPECT_FALSE(DigestMatches(L"", L""));       // an empty "filemd5" names no file
+}
+
 }  // namespace
 }  // namespace zentrak::run

@@ -50,6 +50,25 @@ TEST(ConfigSource, FileNamePartIsWhatFollowsTheLastSeparatorAndNeverLeavesTheFol
       {L"C:\\cfg\\events.json:stream", false, L""},
       {L"http://host/a%20b.json", true, L"a%20b.json"},
       {L"http://host/100%", true, L"100%"},
+      // Names Windows would not take as a plain file of that name.
+      {L"http://host/NUL", true, L""},
+      {L"http://host/com1.json", true, L""},
+      {L"C:\\cfg\\Lpt9.tar.gz", false, L""},
+      {L"http://host/aux%20.json", true, L""},  // spaces before the dot do not count
+      {L"http://host/CONOUT$", true, L""},
+      {L"http://host/events.json.", true, L""},
+      {L"http://host/events.json%20", true, L""},
+      {L"C:\\cfg\\events.json ", false, L""},
+      {L"http://host/COM10.json", true, L"COM10.json"},  // not a device
+      {L"http://host/console.json", true, L"console.json"},
+      {L"http://host/nul-list.json", true, L"nul-list.json"},
+      // The program's own files.
+      {L"http://host/cfg/EvtsData.ini", true, L""},
+      {L"http://host/cfg/evtsdata.INI", true, L""},
+      {L"C:\\cfg\\EvtsInstall.txt", false, L""},
+      {L"http://host/EvtsConfig.download", true, L""},
+      {L"http://host/EvtsRun.lock", true, L""},
+      {L"http://host/EvtsData.ini.json", true, L"EvtsData.ini.json"},
   };
   for (const SourceCase& c : cases) {
     EXPECT_EQ(ConfigFileNamePart(c.source, c.is_url), c.part) << ::testing::PrintToString(c.source);

@@ -119,8 +119,22 @@ TEST_F(RepositoryFolder, EmptyOrMissingBackupValueMeansNoBackup) {
   ::RegSetValueExW(key.get(), kBackupValue, 0, REG_SZ,
                    reinterpret_cast<const BYTE*>(too_long.c_str()), 513 * 2 + 2);
   EXPECT_FALSE(BackupFolder());
-  ::RegSetValueExW(key.get(), kBackupValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(L"D:\\b"), 10);
-  EXPECT_EQ(BackupFolder(), L"D:\\b");
+  const auto set = [&key](const std::wstring& folder) {
+    ::RegSetValueExW(key.get(), kBackupValue, 0, REG_SZ,
+                     reinterpret_cast<const BYTE*>(folder.c_str()),
+                     static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
+  };
+  // Only an existing local folder that is no link: not a share, not a relative path.
+  const std::wstring backup = suite_ + L"\\backup";
+  ASSERT_EQ(::SHCreateDirectoryExW(nullptr, backup.c_str(), nullptr), ERROR_SUCCESS);
+  set(backup);
+  EXPECT_EQ(BackupFolder(), backup);
+  for (const std::wstring& refused :
+       {suite_ + L"\\no such folder", std::wstring(L"\\\\server\\share\\backup"),
+        std::wstring(L"backup"), L"\\\\?\\" + backup}) {
+    set(refused);
+    EXPECT_FALSE(BackupFolder()) << std::string(refused.begin(), refused.end());
+  }
 }
 
 TEST_F(RepositoryFolder, DocumentNameWithoutASessionIsTheStampAlone) {

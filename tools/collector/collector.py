@@ -162,7 +162,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return 200
         if action == "close":
             return 0
-        if action in ("empty", "cut", "huge", "endless", "file"):
+        if action in ("empty", "cut", "huge", "endless", "file", "drip"):
             return 200
         return int(action)
 
@@ -197,6 +197,19 @@ class Handler(http.server.BaseHTTPRequestHandler):
             try:
                 while True:
                     self.wfile.write(chunk)
+            except OSError:
+                pass
+            self.close_connection = True
+            return 200
+        if action == "drip":  # a byte every two seconds, never done within any sane limit
+            self.send_response(200)
+            self.send_header("Content-Length", "1000")
+            self.end_headers()
+            try:
+                for _ in range(1000):
+                    self.wfile.write(b"x")
+                    self.wfile.flush()
+                    time.sleep(2)
             except OSError:
                 pass
             self.close_connection = True
@@ -315,7 +328,7 @@ def main():
     parser.add_argument("--script", action="append", default=[],
                         help="PATH=ACTION[,ACTION...]: answers for PATH in order, the last "
                              "repeating; ACTION is a status number, empty, cut, huge, "
-                             "endless, close or file")
+                             "endless, drip, close or file")
     parser.add_argument("--proxy", action="store_true",
                         help="forward absolute-URI requests (an HTTP proxy)")
     parser.add_argument("--proxy-user", help="demand these proxy credentials (Basic)")

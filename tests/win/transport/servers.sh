@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Starts (start DIR) or stops (stop DIR) the servers the transport tests talk to: the
 # collector on 127.0.0.121:80 (scripted answers for the downloads, tracks, documents), the
-# collector as a proxy demanding credentials on 127.0.0.122:8080, and tinyproxy with basic
-# authentication on 127.0.0.123:8888. Only the processes recorded in DIR are stopped.
+# collector as a proxy demanding Basic credentials on 127.0.0.122:8080, and tinyproxy as an
+# open proxy on 127.0.0.123:8888. Only the processes recorded in DIR are stopped.
 set -euo pipefail
 action=$1
 dir=$(realpath -m "$2")
@@ -51,7 +51,7 @@ case "$action" in
     start_collector origin 127.0.0.121 80 --serve "$dir/files" \
       --script /dl/empty=empty --script /dl/missing=404 --script /dl/error=500 \
       --script /dl/cut=cut --script /dl/huge=huge --script /dl/endless=endless \
-      --script /dl/closed=close --script /dl/denied=401
+      --script /dl/closed=close --script /dl/denied=401 --script /dl/drip=drip
     start_collector proxy 127.0.0.122 8080 --proxy --proxy-user zuser --proxy-password zpass
     cat > "$dir/tinyproxy.conf" <<CONF
 User nobody
@@ -61,7 +61,6 @@ Listen 127.0.0.123
 Timeout 20
 MaxClients 20
 Allow 127.0.0.0/8
-BasicAuth tinyuser tinypass
 LogLevel Info
 CONF
     setsid /usr/bin/tinyproxy -d -c "$dir/tinyproxy.conf" </dev/null >"$dir/tinyproxy.log" 2>&1 &
