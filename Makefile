@@ -11,7 +11,7 @@ CTEST ?= ctest
 WINDOWS_ARCH ?=
 export CMAKE CTEST WINDOWS_ARCH
 
-.PHONY: all bootstrap windows-arch build native native-asan cross cross-x64 fuzz-build test demo bench fuzz lint clean
+.PHONY: all bootstrap windows-arch build native native-asan cross cross-x64 fuzz-build test demo bench fuzz lint clean release sign verify-release
 
 all: build
 
@@ -57,6 +57,24 @@ test: windows-arch native native-asan fuzz-build cross cross-x64
 # Runs of Zentrak.exe /TestMode against the stand-in suite, and what they did.
 demo: windows-arch
 	@scripts/windows-suite.sh demo
+
+# The release: dist/zentrak-<version>/ and its zip, from the product's own build (which is
+# reproducible: the same commit and settings give the same bytes anywhere). Refuses a tree
+# with uncommitted changes; prints the SHA-256 of Zentrak.exe last.
+release: cross
+	@/usr/bin/python3 scripts/release.py --build build/cross --out dist
+
+# Signs the released program with Authenticode: make sign CERT=cert.pem KEY=key.pem
+# [TIMESTAMP_URL=http://...]. Writes dist/zentrak-<version>-signed/Zentrak.exe.
+sign: release
+	@version=$$(sed -n 's/.*"version": "\([^"]*\)".*/\1/p' build/cross/release.json); \
+	scripts/sign.sh dist/zentrak-$$version/Zentrak.exe dist/zentrak-$$version-signed/Zentrak.exe \
+	  "$(CERT)" "$(KEY)" "$(TIMESTAMP_URL)"
+
+# Checks a shipped Zentrak.exe (signed or not) against this commit's release: make
+# verify-release FILE=path/to/Zentrak.exe
+verify-release: release
+	@scripts/verify-release.sh "$(FILE)"
 
 # Each fuzz target explores for FUZZ_SECONDS from its seed corpus (kept in fuzz/corpus;
 # what it finds goes to build/fuzz/corpus, crashing inputs to build/fuzz/artifacts).

@@ -17,6 +17,7 @@ native_pkgs=(
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   wine64
   python3 python3-pytest
+  python3-pefile osslsigncode openssl  # the release: its checks and signing
   clang-tidy cppcheck clang-format
   tinyproxy
   iproute2 util-linux  # ip, unshare: each scenario file in a network namespace of its own
