@@ -75,9 +75,11 @@ ENVIRONMENT_NOTES = ("file cannot be read", "ZENTRAK_COMMS_COLLECTOR is not set"
 
 def protocol_errors(result) -> list:
     """The stand-ins' journal lines of a run that say the program called them wrongly:
-    the SDK stand-in's "error" and "unexpected" events, the comms stand-in's errors."""
+    the SDK stand-in's "error" and "unexpected" events and an "unload" with objects the
+    program never released, the comms stand-in's errors."""
     found = [line for line in result.sdk_journal
-             if line.get("event") in ("error", "unexpected")]
+             if line.get("event") in ("error", "unexpected")
+             or (line.get("event") == "unload" and line.get("live_objects") != 0)]
     for line in result.comms_journal:
         errors = [e for e in line.get("errors", []) if e not in ENVIRONMENT_NOTES]
         if errors or line.get("call") == "Unexpected":

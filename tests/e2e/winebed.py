@@ -460,7 +460,11 @@ class WineBed:
         path = self.scratch / ("reg-%s.reg" % uuid.uuid4().hex)
         path.write_bytes(("\r\n".join(lines) + "\r\n").encode("utf-16"))
         try:
-            self.wine("regedit", "/S", self.windows_path(path))
+            # Seen once on a loaded machine: regedit exiting 1 without a word, and the same
+            # file imported at the second try. A second failure is the scenario's.
+            if self.wine("regedit", "/S", self.windows_path(path), check=False).returncode:
+                time.sleep(0.5)
+                self.wine("regedit", "/S", self.windows_path(path))
         finally:
             path.unlink()
 

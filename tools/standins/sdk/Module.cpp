@@ -75,7 +75,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/) {
     standin::Session::Instance().SetModule(instance);
     ::DisableThreadLibraryCalls(instance);
   } else if (reason == DLL_PROCESS_DETACH) {
-    standin::Session::Instance().Flush();
+    standin::Session::Instance().Unloading();
   }
   return TRUE;
 }

@@ -122,4 +122,14 @@ void Session::ObjectDestroyed() {
   if (--objects_ == 0) journal_.Flush();
 }
 
+void Session::Unloading() {
+  if (loaded_) {
+    JournalLine line("event", "unload");
+    line.Integer("live_objects", objects_.load());
+    line.Unsigned("pid", ::GetCurrentProcessId());
+    journal_.Write(std::move(line).Finish());
+  }
+  journal_.Flush();
+}
+
 }  // namespace standin

@@ -45,6 +45,9 @@ class Session {
 
   void ObjectCreated() noexcept { ++objects_; }
   void ObjectDestroyed();
+  // The DLL leaves the process: an "unload" event with the objects still alive, which a
+  // caller that released everything it was handed leaves at 0 (never below).
+  void Unloading();
   void Lock(bool lock) noexcept { locks_ += lock ? 1 : -1; }
   [[nodiscard]] bool CanUnload() const noexcept { return objects_ == 0 && locks_ == 0; }
 
