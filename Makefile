@@ -11,7 +11,7 @@ CTEST ?= ctest
 WINDOWS_ARCH ?=
 export CMAKE CTEST WINDOWS_ARCH
 
-.PHONY: all bootstrap windows-arch build native native-asan cross cross-x64 fuzz-build test demo bench fuzz lint clean release sign verify-release
+.PHONY: all bootstrap windows-arch build native native-asan cross cross-x64 fuzz-build test demo bench fuzz lint clean release sign verify-release chaos
 
 all: build
 
@@ -89,6 +89,18 @@ fuzz: fuzz-build
 	    -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=build/fuzz/artifacts/$$t- \
 	    -print_final_stats=1 2>&1 | grep -E '^(stat::number_of_executed_units|==|#.*DONE)|ERROR|SUMMARY' ; \
 	done
+
+# The chaos campaign: whole runs under many faults at once, CHAOS_SECONDS long, from a
+# random seed (CHAOS_SEED replays one), CHAOS_LANES side by side, on the build this
+# machine runs the Windows-side suite on. It prints its figures and every failing seed.
+CHAOS_SECONDS ?= 180
+CHAOS_LANES ?= 2
+CHAOS_SEED ?=
+chaos: windows-arch cross cross-x64
+	@arch=$$(scripts/windows-arch.sh); tree=$$([ "$$arch" = x86 ] && echo cross || echo cross-x64); \
+	scripts/wine-prefix.sh --arch $$arch build/$$tree/wineprefix && \
+	/usr/bin/python3 tests/chaos/campaign.py --build build/$$tree --seconds $(CHAOS_SECONDS) \
+	  --lanes $(CHAOS_LANES) $(if $(CHAOS_SEED),--seed $(CHAOS_SEED)) --figures build/$$tree/chaos-figures.json
 
 # clang-tidy and cppcheck over the product's sources.
 lint: native cross

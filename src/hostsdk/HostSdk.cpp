@@ -143,9 +143,15 @@ std::optional<ScopedVariant> Configuration::Read(std::uint32_t item) const {
 }
 
 std::optional<std::wstring> Configuration::ReadAsText(std::uint32_t item) const {
-  const auto value = Read(item);
-  if (!value || value->type() == VT_EMPTY) return std::nullopt;
-  return VariantToText(value->get());
+  // Caught here, as at every Configuration read: a value that does not convert (an object
+  // where a text belongs) must not end the run before it reported anything.
+  try {
+    const auto value = Read(item);
+    if (!value || value->type() == VT_EMPTY) return std::nullopt;
+    return VariantToText(value->get());
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
 }
 
 std::optional<std::wstring> Configuration::ReadText(std::uint32_t item) const {

@@ -102,10 +102,9 @@ class Configuration {
   [[nodiscard]] bool exists() const noexcept { return !object_.empty(); }
   // The item's VARIANT (starting as VT_INT 0); none unless the SDK answered S_OK.
   [[nodiscard]] std::optional<ScopedVariant> Read(std::uint32_t item) const;
-  // An item returned with a value (not VT_EMPTY), converted to text; a failed conversion
-  // raises the COM error.
+  // An item returned with a value (not VT_EMPTY), converted to text. These never raise:
+  // an error during the read, or a value that does not convert, makes it fail.
   [[nodiscard]] std::optional<std::wstring> ReadAsText(std::uint32_t item) const;
-  // These never raise: an error during the read makes it fail.
   [[nodiscard]] std::optional<std::wstring> ReadText(std::uint32_t item) const;
   [[nodiscard]] std::optional<std::int32_t> ReadNumber(std::uint32_t item) const;
 

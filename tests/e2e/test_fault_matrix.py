@@ -148,6 +148,11 @@ SDK_ROWS = [
      {"faults": [{"call": "HostEntry.3", "match": "Tessel.Reports", "hresult": "0x0",
                   "value": 5}]}, 0, False),
     ("host-entry-not-creatable", {"faults": [{"call": "HostEntry.create"}]}, 0, False),
+    # Found by the chaos campaign (seed 2045): an object where a text is read. OLE asks the
+    # object for its value, which it has not: the item counts as not read.
+    ("configuration-item-is-an-object",
+     {"faults": [{"call": "Configuration.3", "match": "0x4009014", "hresult": "0x0",
+                  "value": {"A": 1}}]}, 1, True),
     ("traffic-flag-not-a-flag",
      {"vpn": {"TrafficIsUnlimited": "maybe", "TrafficRemaining": {"vt": "i8", "value": 0},
               "TrafficLimit": {"vt": "i8", "value": 10240 * MiB}}}, 1, True),

@@ -108,8 +108,17 @@ class ComObject : public Interface {
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
     return Unexpected("GetIDsOfNames", DISP_E_UNKNOWNNAME);
   }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                   UINT*) override {
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT*,
+                                   EXCEPINFO*, UINT*) override {
+    // OLE itself asks an object for its value this way when a caller changes a VARIANT
+    // holding it to another type (VariantChangeType): an SDK object has no such value.
+    // Any other Invoke is a call the program must not make.
+    if (member == DISPID_VALUE && (flags & DISPATCH_PROPERTYGET) != 0) {
+      JournalLine line("event", "value_asked");
+      line.Ascii("object", std::string(Derived::kName));
+      Session::Instance().Write(std::move(line).Finish());
+      return DISP_E_MEMBERNOTFOUND;
+    }
     return Unexpected("Invoke", DISP_E_MEMBERNOTFOUND);
   }
 
