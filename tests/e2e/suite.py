@@ -110,6 +110,17 @@ class Suite:
             c.stop()
 
 
+def detection_ids(s: Suite) -> list:
+    """The "DetectionID" of every detection track the collector received, in order."""
+    return [dict(t["query"])["DetectionID"] for t in s.tracks("track-detections")]
+
+
+def documented_ids(document: dict) -> list:
+    """The "DetectionID" of every detection a "DeviceEvents" document carries, in order."""
+    return [d["DetectionID"] for e in document["DeviceEvents"] if e["EventType"] == "Detection"
+            for d in e["DetectionsInfo"]]
+
+
 def start_suite(bed: WineBed, fixture: Optional[dict] = None, config=None,
                 setup: Optional[dict] = None) -> Suite:
     bed.install_suite(fixture if fixture is not None else sdk_fixture(), setup)

@@ -11,20 +11,11 @@ from contextlib import contextmanager
 from datetime import timedelta
 from pathlib import Path
 
-from suite import DEFAULT_CONFIG, report, sdk_fixture, utc_now
+from suite import DEFAULT_CONFIG, detection_ids, documented_ids, report, sdk_fixture, utc_now
 from winebed import local_wall, log_lines, ole_date, utc_text
 
 SELECTED = 0x100003
 END = b"Fin de la ejecucion."
-
-
-def detection_ids(s) -> list:
-    return [dict(t["query"])["DetectionID"] for t in s.tracks("track-detections")]
-
-
-def documented_ids(document) -> list:
-    return [d["DetectionID"] for e in document["DeviceEvents"] if e["EventType"] == "Detection"
-            for d in e["DetectionsInfo"]]
 
 
 def calls(result, name) -> list:

@@ -5,8 +5,10 @@ import random
 import time
 from datetime import timedelta
 
-from suite import report, sdk_fixture, utc_now
-from winebed import log_lines
+import pytest
+
+from suite import detection_ids, documented_ids, report, sdk_fixture, utc_now
+from winebed import log_lines, utc_text
 
 MiB = 1024 * 1024
 ANOTHER_INSTANCE = b"Hay otra instancia de Zentrak.exe ejecutandose."
@@ -52,10 +54,6 @@ def test_a_run_killed_at_any_point_leaves_only_what_was_delivered(bed, suite):
     last = bed.run(["/TestMode"])
     assert last.exit_code == 0
     assert b"Fin de la ejecucion." in (last.ok_log or last.error_log)
-
-
-def detection_ids(s) -> list:
-    return [dict(t["query"])["DetectionID"] for t in s.tracks("track-detections")]
 
 
 def test_a_run_killed_while_a_detection_track_is_sent_sends_it_again_next_time(bed, suite):
@@ -119,3 +117,59 @@ def test_a_run_killed_after_the_transfer_before_recording_it_sends_the_detection
     assert detection_ids(s) == ["500", "501"]
     assert bed.state()["GLOBAL"]["lastTrack"] >= state["GLOBAL"]["lastTrack"]
     assert "lastExec" in bed.state()["GLOBAL"] and "EVT1" not in bed.state()
+
+
+
+def state_sections(raw: bytes) -> list:
+    """EvtsData.ini's sections as the bytes the profile writer writes for each, in order."""
+    sections: list = []
+    for line in raw.splitlines(keepends=True):
+        if line.startswith(b"[") or not sections:
+            sections.append(b"")
+        sections[-1] += line
+    return sections
+
+
+@pytest.mark.parametrize("sections_written", [0, 1], ids=["nothing", "the first section"])
+def test_a_run_killed_while_the_state_is_written_sends_again_only_what_it_lost(
+        bed, suite, sections_written):
+    # The profile writer empties the file, then writes it a section at a time, and no
+    # stand-in call happens meanwhile to hold the run there: so the file is left as such a
+    # kill leaves it, after a run that delivered everything.
+    now = utc_now()
+    earlier_run = utc_text(now - timedelta(minutes=60))
+    reports = [report(0x100003, now - timedelta(minutes=90), 500, 900),  # delivered earlier
+               report(0x100003, now - timedelta(minutes=20), 501, 900)]
+    s = suite(fixture=sdk_fixture(reports=reports))
+    bed.write_state({"GLOBAL": {"lastTrack": earlier_run, "lastExec": earlier_run}})
+    first = bed.run()
+    assert first.exit_code == 0
+    [delivered] = s.documents()
+    assert [e["EventType"] for e in delivered["DeviceEvents"]] == ["Installation", "Detection"]
+    assert detection_ids(s) == ["501"]
+    written = state_sections(bed.state_file.read_bytes())
+    assert [section.split(b"\r\n")[0] for section in written] == [b"[GLOBAL]", b"[EVT1]"]
+    kept = bed.state()["GLOBAL"]
+    assert kept["lastExec"] > earlier_run
+    bed.state_file.write_bytes(b"".join(written[:sections_written]))
+
+    again = bed.run()
+    assert again.exit_code == 0
+    state = bed.state()
+    if sections_written == 0:
+        # Both marks lost: every detection since the installation goes again, the earlier
+        # run's too, in a document and as tracks (never lost); the installation's marker
+        # keeps it to one event.
+        assert len(s.documents()) == 2
+        assert documented_ids(s.documents()[1]) == [500, 501]
+        assert detection_ids(s) == ["501", "500", "501"]
+        assert state["GLOBAL"]["lastExec"] >= kept["lastExec"]
+    else:
+        # The marks survived: nothing goes again. Only the installation's record is gone,
+        # and its marker stands in for it.
+        assert 24 in again.trace_numbers()
+        assert len(s.documents()) == 1 and detection_ids(s) == ["501"]
+        assert state["GLOBAL"]["lastExec"] == kept["lastExec"]  # no document, so no move
+        assert state["GLOBAL"]["lastTrack"] >= kept["lastTrack"]
+    assert "EVT1" not in state
+    assert (bed.repository / "EvtsInstall.txt").exists()
