@@ -461,6 +461,9 @@ class Reader {
           rule.keep_result = member.boolean;
         } else if (member.key == "value") {
           rule.value = Spec(member, Section::kEntry, {}, field);
+        } else if (member.key == "delay_ms") {
+          rule.delay_ms =
+              static_cast<std::uint32_t>(RangeChecked(IntegerOf(member, field), 0, 600000, field));
         } else {
           Fail(field, "unknown member");
         }

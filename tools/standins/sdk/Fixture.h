@@ -100,6 +100,7 @@ struct FaultRule {
   std::optional<std::uint32_t> count;  // how many matching calls it applies to; none: all
   bool keep_result = false;            // the out parameter as without the fault
   std::optional<ValueSpec> value;      // or this in the out parameter (default: empty)
+  std::uint32_t delay_ms = 0;          // the call waits this long first (a slow SDK)
   std::size_t id = 0;                  // its place among all rules (for its call count)
 
   [[nodiscard]] bool Matches(const Subject& subject) const noexcept;

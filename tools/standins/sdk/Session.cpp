@@ -104,17 +104,21 @@ HRESULT Session::Acquire(std::shared_ptr<const Fixture>& fixture) {
 const FaultRule* Session::Fault(const Fixture& fixture, Method method, const Subject& subject) {
   const auto& rules = fixture.FaultsOf(method);
   if (rules.empty()) return nullptr;
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (rule_calls_.size() < fixture.fault_count) rule_calls_.resize(fixture.fault_count);
   const FaultRule* applies = nullptr;
-  for (const FaultRule& rule : rules) {
-    if (!rule.Matches(subject)) continue;
-    const std::uint32_t call = ++rule_calls_[rule.id];
-    if (applies == nullptr && call >= rule.from &&
-        (!rule.count || call - rule.from < *rule.count)) {
-      applies = &rule;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (rule_calls_.size() < fixture.fault_count) rule_calls_.resize(fixture.fault_count);
+    for (const FaultRule& rule : rules) {
+      if (!rule.Matches(subject)) continue;
+      const std::uint32_t call = ++rule_calls_[rule.id];
+      if (applies == nullptr && call >= rule.from &&
+          (!rule.count || call - rule.from < *rule.count)) {
+        applies = &rule;
+      }
     }
   }
+  // Outside the lock: a slow call holds up its caller only.
+  if (applies != nullptr && applies->delay_ms != 0) ::Sleep(applies->delay_ms);
   return applies;
 }
 
