@@ -13,14 +13,17 @@ and written to --figures FILE as JSON.
 from __future__ import annotations
 
 import argparse
+import fcntl
 import json
 import os
 import random
 import shutil
+import signal
 import subprocess
 import sys
 import time
 from collections import Counter
+from contextlib import contextmanager
 from pathlib import Path
 from typing import Optional
 
@@ -197,8 +200,34 @@ class Lane:
         return found
 
     def run(self, world: World) -> dict:
-        from conftest import protocol_errors
         self.prepare(world)
+        with self.unwritable_and_unreachable(world):
+            return self.observe(world)
+
+    @contextmanager
+    def unwritable_and_unreachable(self, world: World):
+        """The repository and its files made immutable (as root, Wine ignores permission
+        bits), and the statistics collector stopped, for one run; undone whatever happens,
+        or the next world could not clean up."""
+        bed = self.bed
+        frozen = []
+        if world.read_only_repository and bed.repository.is_dir():
+            frozen = [str(bed.repository), *(str(p) for p in bed.repository.iterdir())]
+            subprocess.run(["chattr", "+i", *frozen], check=True, capture_output=True)
+        if world.stats_refused:
+            self.collectors["stats"].stop()
+        try:
+            yield
+        finally:
+            if frozen:
+                subprocess.run(["chattr", "-i", *frozen], check=True, capture_output=True)
+            if world.stats_refused:
+                from winebed import Collector
+                self.collectors["stats"] = Collector(bed.scratch, "127.0.0.12")
+                self.seen["stats"] = 0
+
+    def observe(self, world: World) -> dict:
+        from conftest import protocol_errors
         bed = self.bed
         before_state = bed.state() if not world.repository_is_file else {}
         before_files = self.outside_files()
@@ -243,6 +272,9 @@ class Lane:
 
         # What was received is well formed.
         documents = [r["body"] for r in requests["upload"] if r["method"] == "POST"]
+        # A document is written in the repository before it goes.
+        check(not (world.read_only_repository and documents),
+              "a document delivered from a repository that cannot be written")
         delivered = []
         for body in documents:
             delivered += check_document(body)
@@ -289,6 +321,12 @@ class Lane:
             check(not left, "left in the repository: %s" % left)
         return {"documents": len(documents), "tracks": len(tracks), "vpn": len(vpn),
                 "exit": [r.exit_code for r in results]}
+
+
+def stop_on_terminate() -> None:
+    """SIGTERM ends the process as Ctrl-C does: through its finally blocks, so that a lane
+    stops its collectors, Wine server and host service and removes its prefix."""
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
 
 
 def run_lane(options) -> int:
@@ -341,11 +379,19 @@ def main() -> int:
     parser.add_argument("--results", type=Path, help=argparse.SUPPRESS)
     options = parser.parse_args()
     options.build = options.build.resolve()
+    stop_on_terminate()
     if options.lane:
         return run_lane(options)
     if options.runs is None and options.seconds is None:
         options.seconds = 180
     seed = options.seed if options.seed is not None else random.SystemRandom().randrange(2 ** 31)
+    # One campaign per build at a time: the next would remove the running one's lanes.
+    lock = open(options.build / "chaos.lock", "w")
+    try:
+        fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+    except BlockingIOError:
+        print("chaos: another campaign runs on %s" % options.build, file=sys.stderr)
+        return 2
     work = options.build / "chaos"
     shutil.rmtree(work, ignore_errors=True)
     work.mkdir(parents=True)
@@ -369,7 +415,14 @@ def main() -> int:
         lanes.append(subprocess.Popen(
             [str(REPO / "tests" / "e2e" / "lane.sh"), str(work / ("prefix-%d" % i)), "--exec",
              *command], env=dict(os.environ, PYTHONDONTWRITEBYTECODE="1")))
-    codes = [lane.wait() for lane in lanes]
+    try:
+        codes = [lane.wait() for lane in lanes]
+    except (SystemExit, KeyboardInterrupt):
+        for lane in lanes:  # each cleans up after itself
+            lane.terminate()
+        for lane in lanes:
+            lane.wait()
+        raise
     records = []
     for path in sorted(work.glob("lane-*.jsonl")):
         records += [json.loads(line) for line in path.read_text().splitlines() if line.strip()]

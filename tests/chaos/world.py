@@ -35,7 +35,7 @@ COMMS_OPERATIONS = ["GetUtil", "OpenChannel", "TransferFile", "CloseChannel", "S
                     "AddTrackParameter:1", "AddTrackParameter:3", "SendTrack"]
 # Paths of the configuration server and what it answers there (the collector's scripts).
 CONFIG_ANSWERS = {"404": "404", "500": "500", "401": "401", "cut": "cut", "close": "close",
-                  "empty": "empty"}
+                  "empty": "empty", "huge": "huge", "endless": "endless"}
 MiB = 1024 * 1024
 
 
@@ -61,6 +61,8 @@ class World:
     kill_after: Optional[float]      # seconds: the run's time limit, then terminated
     second_copy: bool
     kinds: list = field(default_factory=list)  # the faults drawn, for the figures
+    read_only_repository: bool = False  # the repository and its files cannot be written
+    stats_refused: bool = False      # nothing listens where the VPN event is posted
 
 
 def utc_now() -> datetime:
@@ -130,6 +132,8 @@ def draw(seed: int, now: Optional[datetime] = None) -> World:
         state = b"".join(b"[S%d]\r\nk=%s\r\n" % (i, b"v" * 100) for i in range(2000)) + \
             state_text({"GLOBAL": {"lastExec": "2026-13-40T99:99:99"}})
     repository_is_file = chance(0.02, "repository-is-a-file")
+    read_only_repository = state is not None and not repository_is_file and \
+        chance(0.05, "read-only-repository")
 
     # The event configuration, its source and its digest.
     filters = [{"DetectionID": "any", "MalwareID": "any"}]
@@ -163,6 +167,8 @@ def draw(seed: int, now: Optional[datetime] = None) -> World:
     installed = now - timedelta(hours=r.choice([1, 30, 47, 49, 200, -5]))
     reports = []
     count = r.choice([0, 0, 1, 3, 11, 49, 50, 51, 120, 600])
+    if chance(0.02, "reports-thousands"):
+        count = r.choice([1500, 3000])
     ids = [r.randint(1, 30) for _ in range(max(count, 1))]
     for i in range(count):
         when = now - timedelta(minutes=r.randint(-30, 3000))
@@ -223,6 +229,11 @@ def draw(seed: int, now: Optional[datetime] = None) -> World:
             rule["from"] = r.randint(1, 5)
         faults.append(rule)
         kinds.append("sdk-fault")
+    if chance(0.05, "sdk-slow"):
+        # Answered as usual, only late; a few calls, so that a List.10 rule cannot make the
+        # run last for ever.
+        faults.append({"call": r.choice(SDK_CALLS), "hresult": "0x0", "keep_result": True,
+                       "delay_ms": r.choice([100, 500, 2000]), "count": r.randint(1, 3)})
     if faults:
         fixture["faults"] = faults
     if chance(0.08, "missing-progid"):
@@ -237,7 +248,9 @@ def draw(seed: int, now: Optional[datetime] = None) -> World:
     # Time and other copies.
     kill_after = r.uniform(0.05, 1.5) if chance(0.06, "kill") else None
     second_copy = kill_after is None and chance(0.05, "second-copy")
+    stats_refused = chance(0.05, "stats-refused")
 
     return World(seed, zone, args, setup, uids, host, agent, folders, state, repository_is_file,
                  config_name, config, config_variable, digest_variable, fixture, comms_fail,
-                 comms_delay_ms, kill_after, second_copy, kinds)
+                 comms_delay_ms, kill_after, second_copy, kinds,
+                 read_only_repository=read_only_repository, stats_refused=stats_refused)

@@ -677,7 +677,9 @@ class WineBed:
         elif text.lstrip("-").isdigit():
             code = int(text)
         else:
-            raise RuntimeError("launcher did not run the program: %s" % text)
+            # Wine's own complaint, when it could not start the launcher, says why.
+            raise RuntimeError("launcher did not run the program: %s; exit %s; stderr %r" % (
+                text, started.process.returncode, stderr[-400:]))
 
         def read(name: str) -> Optional[bytes]:
             path = started.workdir / name
