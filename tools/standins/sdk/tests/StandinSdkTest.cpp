@@ -67,6 +67,22 @@ VARIANT Empty() {
   return v;
 }
 
+// A query whose "DateFilter" is the filter object set from start to end (OLE dates).
+void QueryBetween(tessel::IReports& reports, tessel::IExtendedAction& action,
+                  tessel::IDateTimeFilter& filter, double start, double end) {
+  EXPECT_EQ(filter.SetStart(R8(start)), S_OK);
+  EXPECT_EQ(filter.SetEnd(R8(end)), S_OK);
+  VARIANT filter_value = Empty();
+  filter_value.vt = VT_DISPATCH;
+  filter_value.pdispVal = &filter;
+  EXPECT_EQ(action.SetProperty(Bstr(L"DateFilter").get(), filter_value), S_OK);
+  VARIANT query = Empty();
+  query.vt = VT_DISPATCH;
+  query.pdispVal = &action;
+  ScopedVariant result;
+  EXPECT_EQ(reports.Query(query, result.Receive()), S_OK);
+}
+
 // The object inside a VARIANT, taken for an interface.
 template <typename T>
 ComPtr<T> Take(const VARIANT& value, const IID& iid) {
@@ -435,17 +451,7 @@ TEST_F(StandinSdk, ReportPagesHoldAtMostTheRequestedEntriesAndTheQueryIsJournall
                                                   tessel::kIidDateTimeFilter);
     ASSERT_TRUE(reports && action && filter);
     EXPECT_EQ(action->SetProperty(Bstr(L"Action").get(), Ui4(3)), S_OK);
-    EXPECT_EQ(filter->SetStart(R8(45000.5)), S_OK);
-    EXPECT_EQ(filter->SetEnd(R8(45010.25)), S_OK);
-    VARIANT filter_value = Empty();
-    filter_value.vt = VT_DISPATCH;
-    filter_value.pdispVal = filter.get();
-    EXPECT_EQ(action->SetProperty(Bstr(L"DateFilter").get(), filter_value), S_OK);
-    VARIANT query = Empty();
-    query.vt = VT_DISPATCH;
-    query.pdispVal = action.get();
-    ScopedVariant result;
-    EXPECT_EQ(reports->Query(query, result.Receive()), S_OK);
+    QueryBetween(*reports, *action, *filter, 45000.5, 45010.25);
 
     ComPtr<tessel::IList> page;
     ASSERT_EQ(reports->GetPage(Ui4(0), Ui4(2), page.put()), S_OK);
@@ -536,17 +542,7 @@ TEST_F(StandinSdk, FilteringByDateListsOnlyTheEntriesTheQueryWindowAdmits) {
     auto filter = Create<tessel::IDateTimeFilter>(*host, L"Tessel.DateTimeFilterObject",
                                                   tessel::kIidDateTimeFilter);
     ASSERT_TRUE(reports && action && filter);
-    EXPECT_EQ(filter->SetStart(R8(45413.5)), S_OK);  // 2024-05-01 12:00
-    EXPECT_EQ(filter->SetEnd(R8(45414.0)), S_OK);    // 2024-05-02 00:00
-    VARIANT filter_value = Empty();
-    filter_value.vt = VT_DISPATCH;
-    filter_value.pdispVal = filter.get();
-    EXPECT_EQ(action->SetProperty(Bstr(L"DateFilter").get(), filter_value), S_OK);
-    VARIANT query = Empty();
-    query.vt = VT_DISPATCH;
-    query.pdispVal = action.get();
-    ScopedVariant result;
-    EXPECT_EQ(reports->Query(query, result.Receive()), S_OK);
+    QueryBetween(*reports, *action, *filter, 45413.5, 45414.0);  // 2024-05-01 12:00 to 05-02
 
     ComPtr<tessel::IList> page;
     ASSERT_EQ(reports->GetPage(Ui4(0), Ui4(50), page.put()), S_OK);
