@@ -71,12 +71,12 @@ void TransferDocument(TestLog& log, const RunContext& context,
   }
   {
     transport::CommsClient client(&session);
-    CivilTime before_transfer = UtcNow();
-    before_transfer.millisecond = 0;
+    CivilTime utc_before_transfer = UtcNow();
+    utc_before_transfer.millisecond = 0;
     if (client.TransferEvents(path)) {
       LogMessage(log, msg::kTransferred);
       ZTRACE(tp::kTransferSucceeded);
-      if (const auto mark = tracking::DocumentMark(detection_query, before_transfer)) {
+      if (const auto mark = tracking::DocumentMark(detection_query, utc_before_transfer)) {
         const std::wstring text = FormatStateTime(*mark);
         WriteStateKey(state_file, kGlobalSection, kLastExecKey, text);
         ZTRACE(tp::kLastExecWritten, text);

@@ -12,7 +12,6 @@
 #include "run/Repository.h"
 #include "run/RunTracePoints.h"
 #include "run/StateTime.h"
-#include "support/Clock.h"
 #include "support/Files.h"
 #include "support/Hash.h"
 #include "transport/CommsClient.h"
@@ -135,12 +134,6 @@ bool LoadRunStateAndConfig(const hostsdk::HostSdkSession& session, EventConfig& 
   }
   std::ifstream in(local.c_str(), std::ios::binary);
   return ParseEventConfig(in, config);
-}
-
-std::wstring NowStateTimeText() {
-  CivilTime utc = UtcNow();
-  utc.millisecond = 0;
-  return FormatStateTime(utc);
 }
 
 void WriteStateKey(const std::wstring& state_file, const wchar_t* section, const wchar_t* key,

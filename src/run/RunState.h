@@ -34,9 +34,6 @@ inline constexpr unsigned kConfigDigestCapacity = 35;
 [[nodiscard]] bool LoadRunStateAndConfig(const hostsdk::HostSdkSession& session,
                                          EventConfig& config, RunContext& context);
 
-// The current UTC time in the state time format; empty if formatting fails.
-[[nodiscard]] std::wstring NowStateTimeText();
-
 // One key written through the private-profile functions; a failed write is not reported.
 void WriteStateKey(const std::wstring& state_file, const wchar_t* section, const wchar_t* key,
                    const std::wstring& value);

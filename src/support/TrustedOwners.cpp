@@ -9,7 +9,7 @@ bool SameSid(std::wstring_view a, std::wstring_view b) {
   return !a.empty() && text::ToUpperAscii(a) == text::ToUpperAscii(b);
 }
 
-bool IsSystemOrAdministrators(std::wstring_view owner, std::wstring_view own_user) {
+bool IsSystemAdministratorsOrSelf(std::wstring_view owner, std::wstring_view own_user) {
   return SameSid(owner, kSystemSid) || SameSid(owner, kAdministratorsSid) ||
          SameSid(owner, own_user);
 }
@@ -17,11 +17,11 @@ bool IsSystemOrAdministrators(std::wstring_view owner, std::wstring_view own_use
 }  // namespace
 
 bool IsTrustedFolderOwner(std::wstring_view owner, std::wstring_view own_user) {
-  return IsSystemOrAdministrators(owner, own_user) || SameSid(owner, kTrustedInstallerSid);
+  return IsSystemAdministratorsOrSelf(owner, own_user) || SameSid(owner, kTrustedInstallerSid);
 }
 
 bool IsTrustedLockOwner(std::optional<std::wstring_view> owner, std::wstring_view own_user) {
-  return !owner || IsSystemOrAdministrators(*owner, own_user);
+  return !owner || IsSystemAdministratorsOrSelf(*owner, own_user);
 }
 
 bool IsAbsoluteLocalPath(std::wstring_view path) noexcept {

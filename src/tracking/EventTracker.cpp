@@ -348,7 +348,6 @@ EventTracker::TrackPass EventTracker::SendDetectionTracks(const hostsdk::Install
     }
   }
   if (context_.dump_enabled) WriteTrackReport(data, kDetectionEventType, result, &detections);
-  pass.ok = result;
   return pass;
 }
 

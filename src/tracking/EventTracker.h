@@ -64,10 +64,8 @@ class EventTracker {
   [[nodiscard]] bool CollectDetectionEvent(hostsdk::InstallationData& data, std::wstring& document,
                                            bool& found);
   [[nodiscard]] bool SendCampaignTrack(const hostsdk::InstallationData& data, bool uninstall);
-  // One detection-track pass: the track report's result (the query found detections and
-  // every track went out), what its query covered and whether every track went out.
+  // One detection-track pass: what its query covered and whether every track went out.
   struct TrackPass {
-    bool ok = false;
     hostsdk::QueryCoverage query;
     bool all_sent = false;
   };

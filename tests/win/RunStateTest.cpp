@@ -91,13 +91,5 @@ TEST_F(RunStateFile, TheTracksMarkIsToldApartWhenMissingEmptyOrSet) {
   }
 }
 
-TEST_F(RunStateFile, NowTextIsInTheStateTimeFormat) {
-  const std::wstring now = NowStateTimeText();
-  ASSERT_EQ(now.size(), 19U);
-  EXPECT_EQ(now[4], L'-');
-  EXPECT_EQ(now[10], L'T');
-  EXPECT_EQ(now[16], L':');
-}
-
 }  // namespace
 }  // namespace zentrak::run

@@ -187,6 +187,20 @@ class StandinSdk : public ::testing::Test {
     return typed;
   }
 
+  // The three objects a report query with a date filter needs.
+  struct QueryObjects {
+    ComPtr<tessel::IReports> reports;
+    ComPtr<tessel::IExtendedAction> action;
+    ComPtr<tessel::IDateTimeFilter> filter;
+  };
+  QueryObjects CreateQueryObjects(tessel::IHostEntry& host) {
+    return {
+        Create<tessel::IReports>(host, L"Tessel.Reports", tessel::kIidReports),
+        Create<tessel::IExtendedAction>(host, L"Tessel.ExtendedAction", tessel::kIidExtendedAction),
+        Create<tessel::IDateTimeFilter>(host, L"Tessel.DateTimeFilterObject",
+                                        tessel::kIidDateTimeFilter)};
+  }
+
   // The journal's lines for one method ("Reports.4"), or of one kind of event.
   std::vector<Value> Journal(const std::string& call, const char* kind = "call") const {
     std::ifstream file(Narrow(journal_path_), std::ios::binary);
@@ -444,11 +458,7 @@ TEST_F(StandinSdk, ReportPagesHoldAtMostTheRequestedEntriesAndTheQueryIsJournall
   {
     ComPtr<tessel::IHostEntry> host = CreateHost();
     ASSERT_TRUE(host);
-    auto reports = Create<tessel::IReports>(*host, L"Tessel.Reports", tessel::kIidReports);
-    auto action = Create<tessel::IExtendedAction>(*host, L"Tessel.ExtendedAction",
-                                                  tessel::kIidExtendedAction);
-    auto filter = Create<tessel::IDateTimeFilter>(*host, L"Tessel.DateTimeFilterObject",
-                                                  tessel::kIidDateTimeFilter);
+    auto [reports, action, filter] = CreateQueryObjects(*host);
     ASSERT_TRUE(reports && action && filter);
     EXPECT_EQ(action->SetProperty(Bstr(L"Action").get(), Ui4(3)), S_OK);
     QueryBetween(*reports, *action, *filter, 45000.5, 45010.25);
@@ -536,11 +546,7 @@ TEST_F(StandinSdk, FilteringByDateListsOnlyTheEntriesTheQueryWindowAdmits) {
   {
     ComPtr<tessel::IHostEntry> host = CreateHost();
     ASSERT_TRUE(host);
-    auto reports = Create<tessel::IReports>(*host, L"Tessel.Reports", tessel::kIidReports);
-    auto action = Create<tessel::IExtendedAction>(*host, L"Tessel.ExtendedAction",
-                                                  tessel::kIidExtendedAction);
-    auto filter = Create<tessel::IDateTimeFilter>(*host, L"Tessel.DateTimeFilterObject",
-                                                  tessel::kIidDateTimeFilter);
+    auto [reports, action, filter] = CreateQueryObjects(*host);
     ASSERT_TRUE(reports && action && filter);
     QueryBetween(*reports, *action, *filter, 45413.5, 45414.0);  // 2024-05-01 12:00 to 05-02
 
